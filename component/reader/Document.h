@@ -1,0 +1,89 @@
+// The document container: a TIFF-layout file ("II", "MM", or the "EP" variant)
+// holding one image file directory per page. Plain C++, no Windows headers, so
+// the same parser builds natively for fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace mdi {
+
+// Every refusal carries a sentence a person can act on ("The file is empty.").
+class ReadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Random access to the document's bytes. Reads outside the source throw ReadError.
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  virtual uint64_t size() const = 0;
+  virtual void read(uint64_t offset, void* dst, size_t len) const = 0;
+};
+
+std::unique_ptr<ByteSource> memorySource(std::vector<uint8_t> bytes);
+
+enum class Compression : uint16_t {
+  None = 1,
+  CcittRle = 2,
+  CcittG3 = 3,
+  CcittG4 = 4,
+  Lzw = 5,
+  OldJpeg = 6,
+  Jpeg = 7,
+  Deflate = 8,
+  AdobeDeflate = 32946,
+  PackBits = 32773,
+};
+
+// One page as its directory describes it; offsets are checked against the file.
+struct Page {
+  uint64_t ifdOffset = 0;
+  uint64_t nextPointerOffset = 0;  // where this directory's link to the next one lives
+  uint32_t width = 0;
+  uint32_t height = 0;
+  double dpiX = 0;  // 0 when the page states no resolution
+  double dpiY = 0;
+  uint16_t bitsPerSample = 1;
+  uint16_t samplesPerPixel = 1;
+  uint16_t photometric = 0;
+  uint16_t compression = 1;
+  bool tiled = false;
+  uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
+  uint32_t textCount = 0;
+  bool hasText() const { return textCount != 0; }
+};
+
+class Document {
+ public:
+  // Walks the directory chain and nothing more; throws ReadError naming the reason.
+  static Document open(std::unique_ptr<ByteSource> source);
+
+  size_t pageCount() const { return pages_.size(); }
+  const Page& page(size_t index) const { return pages_.at(index); }
+  // The page's recognised text, decoded from its tag on each call; empty when none.
+  std::u16string pageText(size_t index) const;
+  bool bigEndian() const { return bigEndian_; }
+  const ByteSource& source() const { return *source_; }
+
+  // The bytes of a one-page TIFF ("II" or "MM") whose only directory is this
+  // page's, read through to the document's own bytes: what a codec is handed.
+  std::unique_ptr<ByteSource> singlePageView(size_t index) const;
+
+ private:
+  std::shared_ptr<ByteSource> source_;
+  std::vector<Page> pages_;
+  bool bigEndian_ = false;
+};
+
+// Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian
+// length, then the text. UTF-8 when valid, Windows-1252 otherwise; an embedded
+// NUL is kept, the trailing terminator dropped. A tag that does not fit gives "".
+std::u16string decodeTextTag(const uint8_t* data, size_t count);
+
+}  // namespace mdi

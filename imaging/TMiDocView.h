@@ -1,0 +1,65 @@
+// The page-view control `mdi`: creates the imaging component's control by class
+// id, sites it and activates it in place in a parent window, forwards its
+// current-page event, and turns every call into either a value or an exception.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "framework/ComPtr.h"
+#include "imaging/MODI_TLB.h"
+
+namespace imaging {
+
+class TMiDocView {
+ public:
+  // Creates the control (in-process or local) and activates it in place as a
+  // child of `parent`, filling `bounds`. Throws framework::OleError.
+  TMiDocView(HWND parent, const RECT& bounds);
+  ~TMiDocView();  // deactivate, unadvise, close, release: in that order
+  TMiDocView(const TMiDocView&) = delete;
+  TMiDocView& operator=(const TMiDocView&) = delete;
+
+  // The control's current-page-changed event (id 6). An exception escaping the
+  // handler goes to `OnEventError`; the event itself always returns normally.
+  std::function<void()> OnCurPageNumChanged;
+  std::function<void(const std::exception&)> OnEventError;
+
+  void SetBounds(const RECT& bounds);
+  // True while the keyboard focus is in the control's window or one of its children.
+  bool ContainsFocus() const;
+  void SetFocus();
+  // Offers a key to the control's in-place accelerator translation; true when taken.
+  bool TranslateAccelerator(MSG& msg);
+
+  // Properties, through IDispatch by dispatch id.
+  framework::ComPtr<IDispatch> DocumentObject();
+  void SetFileName(const std::string& ansiName);  // empty closes the document
+  LONG PageNum();
+  void SetPageNum(LONG page);
+  LONG PageCount();
+  void SetFitMode(LONG mode);
+
+  // IMiDocView, by vtable slot.
+  void SetScale(double scaleX, double scaleY);
+  framework::ComPtr<MODI_TLB::IMiSelectableItem> TextSelection();
+  framework::ComPtr<MODI_TLB::IMiSelectableImage> ImageSelection();
+  void SelectPage(LONG page);
+
+ private:
+  struct Site;
+  std::unique_ptr<Site> site_;
+};
+
+// Turns a vtable call's status into an exception when it is negative, with the
+// description from the object's error information, else the system's text.
+void OleCheck(HRESULT hr, IUnknown* object, REFIID iid);
+
+// 16-bit text from and to the ANSI code page, the system's conversion without flags.
+std::wstring ansiToWide(const std::string& text);
+std::string wideToAnsi(const wchar_t* text, size_t length);
+
+}  // namespace imaging

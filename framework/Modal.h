@@ -1,0 +1,30 @@
+// The one narrow seam for everything modal or outside the window: message
+// boxes, the beep, the common dialogs and the shell. The program calls them
+// through ModalUi(); tests install their own answers.
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+
+namespace framework {
+
+class Modal {
+ public:
+  virtual ~Modal() = default;
+  virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption,
+                         UINT type);
+  virtual void Beep(UINT type);
+  virtual bool ShowOpenDialog(OPENFILENAMEA& settings);
+  virtual bool ShowSaveDialog(OPENFILENAMEA& settings);
+  virtual bool ShowPrintDialog(PRINTDLGA& settings);
+  virtual HINSTANCE RunShellExecute(HWND owner, const char* verb, const char* file,
+                                 const char* parameters, const char* directory, int show);
+};
+
+Modal& ModalUi();
+// Installs another implementation; returns the one it replaces. Null restores the real one.
+Modal* SetModalUi(Modal* modal);
+
+}  // namespace framework

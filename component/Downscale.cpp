@@ -1,0 +1,152 @@
+#include "component/Downscale.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace mipv {
+
+namespace {
+
+// Pixels at least this light count as background when finding the content.
+const int kBackgroundLevel = 192;
+
+// Source ranges [begin[i], begin[i + 1]) of each target pixel along one axis;
+// never empty, so a target larger than the source repeats pixels.
+std::vector<int> spans(int source, int target) {
+  std::vector<int> begin(static_cast<size_t>(target) + 1);
+  for (int i = 0; i <= target; ++i)
+    begin[i] = static_cast<int>(static_cast<long long>(i) * source / target);
+  for (int i = 0; i < target; ++i)
+    if (begin[i + 1] <= begin[i]) begin[i + 1] = std::min(source, begin[i] + 1);
+  return begin;
+}
+
+int popcount8(unsigned value) {
+  return __builtin_popcount(value & 0xFFu);
+}
+
+// Adds the number of set (white) pixels of one 1-bit row within each column span.
+void addBitRow(const uint8_t* row, size_t rowBytes, const std::vector<int>& columns,
+               std::vector<uint32_t>& prefix, std::vector<uint32_t>& sums) {
+  prefix[0] = 0;
+  for (size_t k = 0; k < rowBytes; ++k) prefix[k + 1] = prefix[k] + popcount8(row[k]);
+  auto before = [&](int x) {  // set pixels in [0, x)
+    uint32_t count = prefix[static_cast<size_t>(x) >> 3];
+    int partial = x & 7;
+    if (partial) count += popcount8(row[x >> 3] >> (8 - partial));
+    return count;
+  };
+  uint32_t start = before(columns[0]);
+  for (size_t j = 0; j + 1 < columns.size(); ++j) {
+    uint32_t end = before(columns[j + 1]);
+    sums[j] += end - start;
+    start = end;
+  }
+}
+
+void addByteRow(const uint8_t* row, int channels, const std::vector<int>& columns,
+                std::vector<uint32_t>& sums) {
+  size_t targetWidth = columns.size() - 1;
+  for (size_t j = 0; j < targetWidth; ++j) {
+    const uint8_t* p = row + static_cast<size_t>(columns[j]) * channels;
+    const uint8_t* end = row + static_cast<size_t>(columns[j + 1]) * channels;
+    for (int c = 0; c < channels; ++c) {
+      uint32_t sum = 0;
+      for (const uint8_t* q = p + c; q < end; q += channels) sum += *q;
+      sums[j * channels + c] += sum;
+    }
+  }
+}
+
+}  // namespace
+
+int reducedDepth(const mdi::PageImage& page) {
+  return page.bitsPerPixel == 24 ? 24 : 8;
+}
+
+void reduce(const mdi::PageImage& page, int width, int height, uint8_t* target,
+            size_t targetStride) {
+  const int sourceWidth = static_cast<int>(page.width);
+  const int sourceHeight = static_cast<int>(page.height);
+  if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
+  const std::vector<int> columns = spans(sourceWidth, width);
+  const std::vector<int> rows = spans(sourceHeight, height);
+  const int channels = page.bitsPerPixel == 24 ? 3 : 1;
+  // A 1-bit pixel counts 255 when white, so all depths share the averaging below.
+  const uint32_t unit = page.bitsPerPixel == 1 ? 255 : 1;
+  std::vector<uint32_t> sums(static_cast<size_t>(width) * channels);
+  std::vector<uint32_t> prefix(page.stride + 1);
+  for (int i = 0; i < height; ++i) {
+    std::fill(sums.begin(), sums.end(), 0);
+    for (int y = rows[i]; y < rows[i + 1]; ++y) {
+      const uint8_t* row = page.pixels.data() + static_cast<size_t>(y) * page.stride;
+      if (page.bitsPerPixel == 1)
+        addBitRow(row, (page.width + 7) / 8, columns, prefix, sums);
+      else
+        addByteRow(row, channels, columns, sums);
+    }
+    uint8_t* out = target + static_cast<size_t>(i) * targetStride;
+    const uint32_t rowCount = static_cast<uint32_t>(rows[i + 1] - rows[i]);
+    for (int j = 0; j < width; ++j) {
+      const uint32_t area = rowCount * static_cast<uint32_t>(columns[j + 1] - columns[j]);
+      for (int c = 0; c < channels; ++c) {
+        uint64_t total = static_cast<uint64_t>(sums[static_cast<size_t>(j) * channels + c]) * unit;
+        out[j * channels + c] = static_cast<uint8_t>((total + area / 2) / area);
+      }
+    }
+  }
+}
+
+namespace {
+
+// The first and last content pixel of one row, or false when it has none.
+bool rowContent(const mdi::PageImage& page, const uint8_t* row, int& first, int& last) {
+  const int width = static_cast<int>(page.width);
+  first = -1;
+  if (page.bitsPerPixel == 1) {
+    for (int x = 0; x < width; ++x) {
+      if (!(x & 7) && x + 8 <= width && row[x >> 3] == 0xFF) {
+        x += 7;  // a whole white byte
+        continue;
+      }
+      if (!(row[x >> 3] & (0x80 >> (x & 7)))) {
+        if (first < 0) first = x;
+        last = x;
+      }
+    }
+    return first >= 0;
+  }
+  const int channels = page.bitsPerPixel == 24 ? 3 : 1;
+  for (int x = 0; x < width; ++x) {
+    const uint8_t* p = row + static_cast<size_t>(x) * channels;
+    int level = channels == 3 ? (p[0] + p[1] + p[2]) / 3 : p[0];
+    if (level < kBackgroundLevel) {
+      if (first < 0) first = x;
+      last = x;
+    }
+  }
+  return first >= 0;
+}
+
+}  // namespace
+
+bool contentBounds(const mdi::PageImage& page, RECT& bounds) {
+  bool found = false;
+  bounds = RECT{};
+  for (uint32_t y = 0; y < page.height; ++y) {
+    int first = 0, last = 0;
+    if (!rowContent(page, page.pixels.data() + static_cast<size_t>(y) * page.stride, first, last))
+      continue;
+    if (!found) {
+      bounds = RECT{first, static_cast<LONG>(y), last + 1, static_cast<LONG>(y) + 1};
+      found = true;
+      continue;
+    }
+    bounds.left = std::min<LONG>(bounds.left, first);
+    bounds.right = std::max<LONG>(bounds.right, last + 1);
+    bounds.bottom = static_cast<LONG>(y) + 1;
+  }
+  return found;
+}
+
+}  // namespace mipv

@@ -1,0 +1,47 @@
+#include "component/LoadedDocument.h"
+
+#include "component/ComSupport.h"
+#include "component/PageFile.h"
+
+namespace mipv {
+
+namespace {
+
+const double kDefaultDpi = 200.0;
+
+double orDefault(double dpi) {
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+}  // namespace
+
+double LoadedDocument::dpiX(size_t page) const {
+  return orDefault(document.page(page).dpiX);
+}
+double LoadedDocument::dpiY(size_t page) const {
+  return orDefault(document.page(page).dpiY);
+}
+
+std::shared_ptr<const LoadedDocument> loadDocument(const std::wstring& path) {
+  try {
+    return std::make_shared<const LoadedDocument>(
+        LoadedDocument{mdi::Document::open(mdi::openFileSource(path)), path});
+  } catch (const mdi::ReadError& e) {
+    throw ComponentError(MI_E_LOADFAILED, widen(e.what()));
+  }
+}
+
+std::wstring describePageCount(const LoadedDocument* document) {
+  if (!document) return L"no document is open";
+  size_t count = document->pageCount();
+  return L"the document has " + std::to_wstring(count) + (count == 1 ? L" page" : L" pages");
+}
+
+size_t existingPage(const LoadedDocument* document, LONG page) {
+  if (document && page >= 0 && static_cast<size_t>(page) < document->pageCount())
+    return static_cast<size_t>(page);
+  throw ComponentError(E_INVALIDARG, L"Page " + std::to_wstring(static_cast<long long>(page) + 1) +
+                                         L" does not exist: " + describePageCount(document) + L".");
+}
+
+}  // namespace mipv

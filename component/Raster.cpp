@@ -1,0 +1,71 @@
+#include "component/Raster.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "component/Downscale.h"
+
+namespace mipv {
+
+int colourCount(int bitsPerPixel) {
+  return bitsPerPixel <= 8 ? 1 << bitsPerPixel : 0;
+}
+
+BitmapInfo describeBitmap(int width, int height, int bitsPerPixel) {
+  BitmapInfo info{};
+  info.header.biSize = sizeof(BITMAPINFOHEADER);
+  info.header.biWidth = width;
+  info.header.biHeight = height;
+  info.header.biPlanes = 1;
+  info.header.biBitCount = static_cast<WORD>(bitsPerPixel);
+  info.header.biCompression = BI_RGB;
+  info.header.biClrUsed = static_cast<DWORD>(colourCount(bitsPerPixel));
+  const int colours = colourCount(bitsPerPixel);
+  for (int i = 0; i < colours; ++i) {
+    BYTE level = static_cast<BYTE>(i * 255 / (colours - 1));
+    info.colours[i] = RGBQUAD{level, level, level, 0};
+  }
+  return info;
+}
+
+Raster::Raster(int width, int height, int bitsPerPixel)
+    : width_(width),
+      height_(height),
+      stride_(((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4) {
+  BitmapInfo info = describeBitmap(width, -height, bitsPerPixel);
+  dc_ = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  bitmap_ = CreateDIBSection(dc_, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
+                             nullptr, 0);
+  if (!dc_ || !bitmap_) {
+    if (dc_) DeleteDC(dc_);
+    throw std::bad_alloc();
+  }
+  bits_ = static_cast<uint8_t*>(bits);
+  previous_ = SelectObject(dc_, bitmap_);
+}
+
+Raster::~Raster() {
+  SelectObject(dc_, previous_);
+  DeleteObject(bitmap_);
+  DeleteDC(dc_);
+}
+
+std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page) {
+  auto raster = std::make_unique<Raster>(static_cast<int>(page.width),
+                                         static_cast<int>(page.height), page.bitsPerPixel);
+  const size_t rowBytes = std::min<size_t>(raster->stride(), page.stride);
+  for (uint32_t y = 0; y < page.height; ++y)
+    std::memcpy(raster->bits() + y * raster->stride(), page.pixels.data() + y * page.stride,
+                rowBytes);
+  return raster;
+}
+
+std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height) {
+  auto raster = std::make_unique<Raster>(width, height, reducedDepth(page));
+  reduce(page, width, height, raster->bits(), raster->stride());
+  return raster;
+}
+
+}  // namespace mipv

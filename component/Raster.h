@@ -1,0 +1,55 @@
+// A device-independent bitmap selected into a memory DC of its own, so that
+// painting is a plain BitBlt or StretchBlt from it.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+
+#include "component/PageImage.h"
+
+namespace mipv {
+
+class Raster {
+ public:
+  // Top-down rows. 1 bit: black and white (a set bit is white); 8 bits: grey.
+  Raster(int width, int height, int bitsPerPixel);
+  ~Raster();
+  Raster(const Raster&) = delete;
+  Raster& operator=(const Raster&) = delete;
+
+  HDC dc() const { return dc_; }
+  int width() const { return width_; }
+  int height() const { return height_; }
+  size_t stride() const { return stride_; }
+  uint8_t* bits() const { return bits_; }
+
+ private:
+  int width_;
+  int height_;
+  size_t stride_;
+  HDC dc_ = nullptr;
+  HBITMAP bitmap_ = nullptr;
+  HGDIOBJ previous_ = nullptr;
+  uint8_t* bits_ = nullptr;
+};
+
+// The page's own pixels and depth, for painting it enlarged.
+std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page);
+
+// The page reduced to width x height with a box filter (see Downscale.h).
+std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height);
+
+// BITMAPINFO with room for a full colour table.
+struct BitmapInfo {
+  BITMAPINFOHEADER header;
+  RGBQUAD colours[256];
+};
+
+// Header and colour table (black/white for 1 bit, grey ramp for 8 bits) for
+// top-down (height < 0) or bottom-up rows.
+BitmapInfo describeBitmap(int width, int height, int bitsPerPixel);
+int colourCount(int bitsPerPixel);
+
+}  // namespace mipv

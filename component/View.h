@@ -1,0 +1,135 @@
+// The page view behind the control: the document, the current page, the
+// selection, the magnification and scrolling, and the child window that shows
+// them. Operations throw ComponentError; every observable change is reported
+// through `raise` once the operation is complete.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "component/Interfaces.h"
+#include "component/LoadedDocument.h"
+#include "component/PageImage.h"
+#include "component/Raster.h"
+#include "component/ViewLayout.h"
+
+namespace mipv {
+
+class View {
+ public:
+  struct Callbacks {
+    std::function<void(Event)> raise;
+    std::function<void(bool)> focusChanged;  // the window got (true) or lost the focus
+  };
+  explicit View(Callbacks callbacks);
+  ~View();
+  View(const View&) = delete;
+  View& operator=(const View&) = delete;
+
+  // Loads the file (current page 0) or, for an empty path, closes. A file that
+  // fails to load leaves no document.
+  void setFileName(const std::wstring& path);
+  std::wstring fileName() const;
+  const std::shared_ptr<const LoadedDocument>& document() const { return document_; }
+  LONG pageCount() const;
+  LONG pageNum() const { return page_; }  // -1: no current page
+  void setPageNum(LONG page);
+  // The user's paging; at the first or last page they fail.
+  void nextPage();
+  void previousPage();
+
+  FitMode fitMode() const { return fitMode_; }
+  void setFitMode(LONG mode);
+  Scale scale() const;  // the scale in force, also while a fit mode decides it
+  void setScale(double scaleX, double scaleY);
+
+  LONG selectedPage() const { return selected_; }
+  void selectPage(LONG page);  // -1 clears
+
+  POINT scrollPosition() const;
+  void scrollTo(LONG x, LONG y);
+  RECT visibleRect() const;  // page pixels
+
+  COLORREF backColor() const { return backColor_; }
+  void setBackColor(COLORREF colour);
+  void refresh();  // forgets the decoded and scaled page and repaints
+
+  void createWindow(HWND parent, const RECT& bounds);
+  void destroyWindow();
+  HWND window() const { return window_; }
+  void setBounds(const RECT& bounds);
+  // Plain arrow keys, Page Up and Page Down aimed at the view's window; true when taken.
+  bool translateKey(const MSG& message);
+  // Draws the view as it shows at the size of `bounds`, scrolled to the start.
+  void draw(HDC dc, const RECT& bounds);
+
+ private:
+  struct Observed;
+  class Change;
+  struct Decoded {
+    LONG page = -1;
+    const LoadedDocument* document = nullptr;
+    mdi::PageImage image;
+    bool hasContent = false;
+    RECT content{};
+    std::unique_ptr<Raster> original;  // for enlarged views, made on first use
+  };
+  struct Reduced {
+    LONG page = -1;
+    const LoadedDocument* document = nullptr;
+    std::unique_ptr<Raster> raster;
+  };
+
+  Observed observe() const;
+  void report(const Observed& before, const std::vector<Event>& forced);
+  void close();
+  void goToPage(LONG page);
+  void placeAfterMagnification();
+  ViewGeometry geometry(int viewWidth, int viewHeight) const;
+  ViewGeometry geometry() const { return geometry(viewWidth_, viewHeight_); }
+  Scale scaleFor(const ViewGeometry& g) const;
+  Layout layout() const { return layOut(geometry(), scale()); }
+  void clampScroll();
+  const Decoded& decoded() const;
+  Raster& reduced(int width, int height) const;
+  void repaint();
+  void updateScrollBars();
+
+  void paint(HDC dc, const RECT& area, const RECT& pageRect) const;
+  void paintPage(HDC dc, const RECT& area, const RECT& pageRect) const;
+  void paintSelection(HDC dc, const RECT& area, const RECT& pageRect) const;
+  void onPaint();
+  void onResize();
+  void onScroll(int bar, int request);
+  void scrollBy(int dx, int dy);
+  bool handleKey(UINT key);
+  static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  Callbacks callbacks_;
+  std::shared_ptr<const LoadedDocument> document_;
+  LONG page_ = -1;
+  LONG selected_ = -1;
+  FitMode fitMode_ = FitWindow;
+  Scale fixedScale_;
+  int scrollX_ = 0;
+  int scrollY_ = 0;
+  int viewWidth_ = 0;
+  int viewHeight_ = 0;
+  int wheelRemainder_ = 0;
+  COLORREF backColor_ = RGB(128, 128, 128);
+  double screenDpiX_ = 96;
+  double screenDpiY_ = 96;
+  HWND window_ = nullptr;
+  mutable Decoded decoded_;
+  mutable Reduced reduced_;
+};
+
+// The view window's class is registered once per module; this removes it when the DLL unloads.
+void unregisterViewClass();
+
+}  // namespace mipv

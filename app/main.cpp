@@ -235,7 +235,7 @@ void TForm1::FormActivate() {
   // from the About box must not throw away what the user opened since.
   if (!commandLineOpened_) {
     commandLineOpened_ = true;
-    std::string name = ParamStr(GetCommandLineA(), 1);
+    std::string name = ParamStr(CommandLine.c_str(), 1);
     if (!name.empty()) OpenDocument(name);
   }
   prvP->ShortCut = ShortCut(VK_PRIOR, scCtrl);

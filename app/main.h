@@ -71,6 +71,8 @@ class TForm1 : public framework::TForm {
 
   // The name of the last document whose file existed when it was opened.
   std::string LastFileName;
+  // The process's command line, as the activation steps read it.
+  std::string CommandLine = GetCommandLineA();
 
   // Start-up, activation and shut-down.
   void FormActivate();

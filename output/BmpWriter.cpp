@@ -1,0 +1,248 @@
+#include "output/BmpWriter.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <utility>
+
+#include "framework/Exception.h"
+
+namespace output {
+
+namespace {
+
+using Masks = std::array<DWORD, 3>;
+
+const Masks kDefault16BitMasks = {0xF800, 0x07E0, 0x001F};
+const Masks kDefault32BitMasks = {0x00FF0000, 0x0000FF00, 0x000000FF};
+
+constexpr DWORD kFileHeaderSize = 14;
+constexpr DWORD kInfoHeaderSize = 40;
+
+// A BITMAPINFO with room for the largest colour table, or the three masks.
+struct BitmapInfo {
+  BITMAPINFOHEADER header;
+  RGBQUAD colors[256];
+};
+
+class MemoryDc {
+ public:
+  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
+    if (!dc_) framework::raiseLastError();
+  }
+  ~MemoryDc() { DeleteDC(dc_); }
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+bool HasBitFields(int bitCount) {
+  return bitCount == 16 || bitCount == 32;
+}
+
+bool HasColorTable(int bitCount) {
+  return bitCount <= 8;
+}
+
+// The masks the system uses for the bitmap converted to a DIB of its own
+// depth, when it describes that DIB with bit fields.
+std::optional<Masks> SystemMasks(HDC dc, HBITMAP bitmap, int bitCount) {
+  BitmapInfo query{};
+  query.header.biSize = sizeof query.header;
+  // A zero depth asks for the bitmap's own format, header only.
+  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&query), DIB_RGB_COLORS))
+    return std::nullopt;
+  if (query.header.biCompression != BI_BITFIELDS || query.header.biBitCount != bitCount)
+    return std::nullopt;
+  // Asked again with the depth set, the system fills in the masks.
+  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&query), DIB_RGB_COLORS))
+    return std::nullopt;
+  Masks masks;
+  std::memcpy(masks.data(), query.colors, sizeof masks);
+  if (!masks[0] || !masks[1] || !masks[2]) return std::nullopt;
+  return masks;
+}
+
+Masks ChooseMasks(HDC dc, HBITMAP bitmap, int bitCount) {
+  if (auto masks = SystemMasks(dc, bitmap, bitCount)) return *masks;
+  return bitCount == 16 ? kDefault16BitMasks : kDefault32BitMasks;
+}
+
+void Put16(std::vector<BYTE>& out, size_t at, WORD value) {
+  out[at] = static_cast<BYTE>(value);
+  out[at + 1] = static_cast<BYTE>(value >> 8);
+}
+
+void Put32(std::vector<BYTE>& out, size_t at, DWORD value) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+void PutInfoHeader(std::vector<BYTE>& out, const BITMAPINFOHEADER& header) {
+  size_t at = kFileHeaderSize;
+  Put32(out, at, header.biSize);
+  Put32(out, at + 4, static_cast<DWORD>(header.biWidth));
+  Put32(out, at + 8, static_cast<DWORD>(header.biHeight));
+  Put16(out, at + 12, header.biPlanes);
+  Put16(out, at + 14, header.biBitCount);
+  Put32(out, at + 16, header.biCompression);
+  Put32(out, at + 20, header.biSizeImage);
+  Put32(out, at + 24, static_cast<DWORD>(header.biXPelsPerMeter));
+  Put32(out, at + 28, static_cast<DWORD>(header.biYPelsPerMeter));
+  Put32(out, at + 32, header.biClrUsed);
+  Put32(out, at + 36, header.biClrImportant);
+}
+
+}  // namespace
+
+std::vector<BYTE> BmpFileBytes(HBITMAP bitmap) {
+  BITMAP facts{};
+  if (!bitmap || GetObjectA(bitmap, sizeof facts, &facts) < static_cast<int>(sizeof facts))
+    throw framework::Exception("Invalid bitmap");
+  const int bitCount = facts.bmPlanes * facts.bmBitsPixel;
+  if (facts.bmWidth <= 0 || facts.bmHeight <= 0 || bitCount <= 0 || bitCount > 32)
+    throw framework::Exception("Invalid bitmap");
+
+  const uint64_t stride = (static_cast<uint64_t>(facts.bmWidth) * bitCount + 31) / 32 * 4;
+  const uint64_t imageSize = stride * static_cast<uint64_t>(facts.bmHeight);
+  const DWORD tableSize = HasColorTable(bitCount) ? (1u << bitCount) : 0;
+  const DWORD masksSize = HasBitFields(bitCount) ? 3 * sizeof(DWORD) : 0;
+  const DWORD pixelOffset = kFileHeaderSize + kInfoHeaderSize + masksSize + tableSize * 4;
+  if (pixelOffset + imageSize > 0x7FFFFFFF) throw framework::Exception("Bitmap too large");
+  const DWORD fileSize = static_cast<DWORD>(pixelOffset + imageSize);
+
+  BitmapInfo info{};
+  BITMAPINFOHEADER& header = info.header;
+  header.biSize = kInfoHeaderSize;
+  header.biWidth = facts.bmWidth;
+  header.biHeight = facts.bmHeight;  // positive: rows bottom-up
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(bitCount);
+  header.biCompression = BI_RGB;
+
+  MemoryDc dc;
+  if (HasBitFields(bitCount)) {
+    // The pixels are asked for in the layout the masks describe, so the file
+    // and its masks always agree.
+    Masks masks = ChooseMasks(dc.get(), bitmap, bitCount);
+    header.biCompression = BI_BITFIELDS;
+    std::memcpy(info.colors, masks.data(), sizeof masks);
+  }
+
+  std::vector<BYTE> file(fileSize);
+  int rows =
+      GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(facts.bmHeight), file.data() + pixelOffset,
+                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  if (rows != facts.bmHeight) throw framework::Exception("Cannot convert the bitmap");
+
+  // The call may rewrite header fields; the file states what it holds.
+  header.biSize = kInfoHeaderSize;
+  header.biWidth = facts.bmWidth;
+  header.biHeight = facts.bmHeight;
+  header.biPlanes = 1;
+  header.biBitCount = static_cast<WORD>(bitCount);
+  header.biCompression = masksSize ? BI_BITFIELDS : BI_RGB;
+  header.biSizeImage = static_cast<DWORD>(imageSize);
+  header.biXPelsPerMeter = 0;
+  header.biYPelsPerMeter = 0;
+  header.biClrUsed = tableSize;
+  header.biClrImportant = 0;
+
+  file[0] = 'B';
+  file[1] = 'M';
+  Put32(file, 2, fileSize);
+  Put32(file, 6, 0);
+  Put32(file, 10, pixelOffset);
+  PutInfoHeader(file, header);
+  std::memcpy(file.data() + kFileHeaderSize + kInfoHeaderSize, info.colors,
+              masksSize + tableSize * 4);
+  return file;
+}
+
+// ------------------------------------------------------------ replacing a file
+
+bool WriteWholeFile(HANDLE file, const BYTE* data, DWORD size) {
+  DWORD written = 0;
+  if (!WriteFile(file, data, size, &written, nullptr)) return false;
+  if (written != size) {
+    SetLastError(ERROR_WRITE_FAULT);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  char full[MAX_PATH];
+  char* name = nullptr;
+  DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, &name);
+  if (length == 0 || length >= MAX_PATH) framework::raiseLastError();
+  if (!name) throw framework::Exception("Not a file name: " + path);
+  return std::string(full, static_cast<size_t>(name - full));
+}
+
+// A temporary file that is deleted unless it was moved into place.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const std::string& folder) {
+    char name[MAX_PATH];
+    // Creates the file, so the name is ours.
+    if (!GetTempFileNameA(folder.c_str(), "flx", 0, name)) framework::raiseLastError();
+    name_ = name;
+  }
+  ~TemporaryFile() {
+    if (!name_.empty()) DeleteFileA(name_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  const std::string& name() const { return name_; }
+  void moveTo(const std::string& path) {
+    if (!MoveFileExA(name_.c_str(), path.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      framework::raiseLastError();
+    name_.clear();
+  }
+
+ private:
+  std::string name_;
+};
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {
+    if (handle_ == INVALID_HANDLE_VALUE) framework::raiseLastError();
+  }
+  ~FileHandle() { close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  HANDLE get() const { return handle_; }
+  void close() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+void ReplaceFileContents(const std::string& path, const std::vector<BYTE>& bytes,
+                         const FileWriter& write) {
+  if (bytes.size() > 0x7FFFFFFF) throw framework::Exception("File too large");
+  TemporaryFile temporary(FolderOf(path));
+  {
+    FileHandle file(CreateFileA(temporary.name().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!write(file.get(), bytes.data(), static_cast<DWORD>(bytes.size())))
+      framework::raiseLastError();
+    if (!FlushFileBuffers(file.get())) framework::raiseLastError();
+  }
+  temporary.moveTo(path);
+}
+
+}  // namespace output

@@ -103,16 +103,21 @@ void TApplication::Run() {
   }
 }
 
-void TApplication::ProcessMessage(MSG& msg) {
+bool TApplication::IsShortCut(MSG& msg) {
   TForm* form = FormOf(msg.hwnd);
+  if (!form || (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN)) return false;
   try {
-    if (form && (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
-        form->IsShortCut(msg))
-      return;
+    return form->IsShortCut(msg);
   } catch (const std::exception& failure) {
+    // The command that took the key failed: reported here, the key consumed.
     HandleException(failure);
-    return;
+    return true;
   }
+}
+
+void TApplication::ProcessMessage(MSG& msg) {
+  if (IsShortCut(msg)) return;
+  TForm* form = FormOf(msg.hwnd);
   if (form && form->IsDialog() && IsDialogMessageA(form->Handle(), &msg)) return;
   TranslateMessage(&msg);
   DispatchMessageA(&msg);

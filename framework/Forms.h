@@ -75,6 +75,9 @@ class TApplication {
 
   // Runs the message loop until the main form has closed.
   void Run();
+  // The key dispatch of the form a key message is for; true when the key was
+  // taken. A failure of the command that runs is reported here.
+  bool IsShortCut(MSG& msg);
   // Handles one message: the key dispatch of the form it is for, else the usual way.
   void ProcessMessage(MSG& msg);
   // Handles every message waiting, then returns.

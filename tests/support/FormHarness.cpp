@@ -81,7 +81,7 @@ bool FormHarness::PressKey(WORD virtualKey, bool ctrl, bool alt) {
   msg.hwnd = GetFocus() ? GetFocus() : form->Handle();
   msg.message = alt ? WM_SYSKEYDOWN : WM_KEYDOWN;
   msg.wParam = virtualKey;
-  bool taken = form->IsShortCut(msg);
+  bool taken = app.IsShortCut(msg);
   SetKeyboardState(saved);
   return taken;
 }

@@ -113,7 +113,7 @@ TEST_F(NavigationTest, AFailingStatusReadIsReportedAndThePanelKept) {
   EXPECT_EQ(h.fake.changePage(1), S_OK) << "the event returns normally";
   ASSERT_EQ(h.modal.messages.size(), 1u);
   EXPECT_EQ(h.modal.messages[0].text, "Count unknown.");
-  EXPECT_EQ(h.modal.messages[0].caption, "Folirex");
+  EXPECT_EQ(h.modal.messages[0].caption, h.app.Title());
   EXPECT_EQ(h.Panel(1), "Page 1 of 2");
 }
 

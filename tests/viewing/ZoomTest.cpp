@@ -92,7 +92,7 @@ TEST_F(ZoomTest, ARefusedScaleIsShownWithItsTextAndTheNewMark) {
   EXPECT_EQ(Checked(), "Zoom0 ");
   ASSERT_EQ(h.modal.messages.size(), 1u);
   EXPECT_EQ(h.modal.messages[0].text, "Scale out of reach.");
-  EXPECT_EQ(h.modal.messages[0].caption, "Folirex");
+  EXPECT_EQ(h.modal.messages[0].caption, "Folirex") << "the title the activation set";
   EXPECT_EQ(h.modal.messages[0].type, UINT(MB_OK | MB_ICONSTOP));
 }
 

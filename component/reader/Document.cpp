@@ -73,6 +73,7 @@ enum Tag : uint16_t {
   kTileLength = 323,
   kTileOffsets = 324,
   kTileByteCounts = 325,
+  kJpegTables = 347,
   kRecognisedText = 37679,
 };
 
@@ -110,8 +111,6 @@ size_t typeSize(uint16_t type) {
   }
 }
 
-// A page of 600 dpi A0 (841 x 1189 mm) is the largest a document may hold.
-constexpr uint64_t kMaxPixels = uint64_t{19866} * 28087;
 // A chain longer than this is cut: more pages than anyone scans, and a bound on memory.
 constexpr size_t kMaxPages = 100000;
 
@@ -137,12 +136,21 @@ class Parser {
   // Reads one directory; nextIfd() then gives the link to the following one.
   Page readPage(uint64_t ifdOffset, size_t number);
   uint64_t nextIfd() const { return nextIfd_; }
+  // The strips or tiles of the page whose directory is at `ifdOffset`.
+  std::vector<DataChunk> readChunks(uint64_t ifdOffset, bool tiled, size_t number);
 
  private:
   std::vector<Entry> readEntries(uint64_t ifdOffset, size_t number, uint64_t* next);
   uint32_t scalar(const Entry& e, size_t number) const;
   double rational(const Entry& e, size_t number) const;
-  void checkData(const Entry& offsets, const Entry& counts, size_t number) const;
+  // Calls `visit(offset, length)` for each strip or tile; refuses data past the file's end.
+  template <class Visit>
+  void forEachChunk(const Entry& offsets, const Entry& counts, size_t number, Visit visit) const;
+  void checkData(const Entry& offsets, const Entry& counts, size_t number) const {
+    forEachChunk(offsets, counts, number, [](uint64_t, uint64_t) {});
+  }
+  // The value's bytes: from the directory already read when they lie in it.
+  void valueBytes(uint64_t offset, uint8_t* dst, size_t len) const;
   [[noreturn]] void damaged(size_t number, const std::string& what) const {
     throw ReadError("The file is damaged: page " + std::to_string(number) + " " + what + ".");
   }
@@ -160,16 +168,18 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
   if (ifdOffset < 8 || ifdOffset + 2 > size_)
     throw ReadError("The file is truncated: page " + std::to_string(number) +
                     "'s directory lies past the end of the file.");
-  uint8_t countBytes[2];
-  src_.read(ifdOffset, countBytes, 2);
-  uint16_t count = u16(countBytes);
+  // One read for the usual directory of a few dozen entries; a second only for longer ones.
+  uint64_t guess = std::min<uint64_t>(size_ - ifdOffset, 2 + 12 * 32 + 4);
+  ifd_.resize(size_t(guess));
+  src_.read(ifdOffset, ifd_.data(), ifd_.size());
+  uint16_t count = u16(ifd_.data());
   if (count == 0) damaged(number, "has an empty directory");
   uint64_t len = 2 + uint64_t{count} * 12 + 4;
   if (ifdOffset + len > size_)
     throw ReadError("The file is truncated: page " + std::to_string(number) +
                     "'s directory runs past the end of the file.");
-  ifd_.resize(len);
-  src_.read(ifdOffset, ifd_.data(), len);
+  ifd_.resize(size_t(len));
+  if (len > guess) src_.read(ifdOffset + guess, ifd_.data() + guess, size_t(len - guess));
   ifdOffset_ = ifdOffset;
   std::vector<Entry> entries;
   entries.reserve(count);
@@ -213,13 +223,22 @@ uint32_t Parser::scalar(const Entry& e, size_t number) const {
 double Parser::rational(const Entry& e, size_t number) const {
   if (e.type != kRational || e.count == 0) damaged(number, "has a malformed resolution");
   uint8_t buf[8];
-  src_.read(e.valueOffset, buf, 8);
+  valueBytes(e.valueOffset, buf, 8);
   uint32_t num = u32(buf), den = u32(buf + 4);
   return den == 0 ? 0.0 : double(num) / den;
 }
 
+void Parser::valueBytes(uint64_t offset, uint8_t* dst, size_t len) const {
+  if (offset >= ifdOffset_ && offset - ifdOffset_ + len <= ifd_.size())
+    std::memcpy(dst, ifd_.data() + (offset - ifdOffset_), len);
+  else
+    src_.read(offset, dst, len);
+}
+
 // Strips or tiles must lie inside the file: a cut-off file fails at open, not at showing.
-void Parser::checkData(const Entry& offsets, const Entry& counts, size_t number) const {
+template <class Visit>
+void Parser::forEachChunk(const Entry& offsets, const Entry& counts, size_t number,
+                          Visit visit) const {
   if (offsets.count == 0 || offsets.count != counts.count ||
       (offsets.type != kShort && offsets.type != kLong) ||
       (counts.type != kShort && counts.type != kLong))
@@ -229,16 +248,32 @@ void Parser::checkData(const Entry& offsets, const Entry& counts, size_t number)
   std::vector<uint8_t> ob(kChunk * 4), cb(kChunk * 4);
   for (uint32_t first = 0; first < offsets.count; first += kChunk) {
     uint32_t n = std::min(kChunk, offsets.count - first);
-    src_.read(offsets.valueOffset + uint64_t{first} * osz, ob.data(), n * osz);
-    src_.read(counts.valueOffset + uint64_t{first} * csz, cb.data(), n * csz);
+    valueBytes(offsets.valueOffset + uint64_t{first} * osz, ob.data(), n * osz);
+    valueBytes(counts.valueOffset + uint64_t{first} * csz, cb.data(), n * csz);
     for (uint32_t i = 0; i < n; ++i) {
       uint64_t off = osz == 2 ? u16(&ob[i * 2]) : u32(&ob[i * 4]);
       uint64_t len = csz == 2 ? u16(&cb[i * 2]) : u32(&cb[i * 4]);
       if (off + len > size_)
         throw ReadError("The file is truncated: page " + std::to_string(number) +
                         "'s image data runs past the end of the file.");
+      visit(off, len);
     }
   }
+}
+
+std::vector<DataChunk> Parser::readChunks(uint64_t ifdOffset, bool tiled, size_t number) {
+  uint64_t next = 0;
+  std::vector<Entry> entries = readEntries(ifdOffset, number, &next);
+  Entry offsets, counts;
+  for (const Entry& e : entries) {
+    if (e.tag == (tiled ? kTileOffsets : kStripOffsets)) offsets = e;
+    if (e.tag == (tiled ? kTileByteCounts : kStripByteCounts)) counts = e;
+  }
+  std::vector<DataChunk> chunks;
+  forEachChunk(offsets, counts, number, [&chunks](uint64_t off, uint64_t len) {
+    chunks.push_back(DataChunk{off, uint32_t(len)});
+  });
+  return chunks;
 }
 
 Page Parser::readPage(uint64_t ifdOffset, size_t number) {
@@ -275,6 +310,21 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
       case kResolutionUnit:
         unit = scalar(e, number);
         break;
+      case kRowsPerStrip:
+        page.rowsPerStrip = scalar(e, number);
+        break;
+      case kTileWidth:
+        page.tileWidth = scalar(e, number);
+        break;
+      case kTileLength:
+        page.tileLength = scalar(e, number);
+        break;
+      case kJpegTables:
+        if (typeSize(e.type) == 1 && e.count > 0) {
+          page.jpegTablesOffset = e.valueOffset;
+          page.jpegTablesCount = e.count;
+        }
+        break;
       case kStripOffsets:
         stripOffsets = e;
         break;
@@ -306,14 +356,16 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   }
   if (!haveWidth || !haveHeight || page.width == 0 || page.height == 0)
     damaged(number, "has no width or height");
-  if (uint64_t{page.width} * page.height > kMaxPixels)
+  if (uint64_t{page.width} * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(number) +
                     " is too large: " + std::to_string(page.width) + " by " +
                     std::to_string(page.height) + " pixels is more than a 600 dpi A0 page.");
   if (page.samplesPerPixel == 0 || page.bitsPerSample == 0)
     damaged(number, "has no samples per pixel");
+  if (page.rowsPerStrip == 0 || page.rowsPerStrip > page.height) page.rowsPerStrip = page.height;
   if (tileOffsets.tag) {
     page.tiled = true;
+    if (page.tileWidth == 0 || page.tileLength == 0) damaged(number, "has tiles of no size");
     checkData(tileOffsets, tileCounts, number);
   } else if (stripOffsets.tag) {
     checkData(stripOffsets, stripCounts, number);
@@ -367,6 +419,23 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
     offset = parser.nextIfd();
   }
   return doc;
+}
+
+std::vector<DataChunk> Document::pageData(size_t index) const {
+  const Page& p = page(index);
+  Parser parser(*source_, bigEndian_);
+  return parser.readChunks(p.ifdOffset, p.tiled, index + 1);
+}
+
+std::vector<uint8_t> Document::chunkBytes(const DataChunk& chunk) const {
+  std::vector<uint8_t> bytes(chunk.length);
+  source_->read(chunk.offset, bytes.data(), bytes.size());
+  return bytes;
+}
+
+std::vector<uint8_t> Document::jpegTables(size_t index) const {
+  const Page& p = page(index);
+  return chunkBytes(DataChunk{p.jpegTablesOffset, p.jpegTablesCount});
 }
 
 std::u16string Document::pageText(size_t index) const {

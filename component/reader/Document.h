@@ -28,6 +28,9 @@ class ByteSource {
 
 std::unique_ptr<ByteSource> memorySource(std::vector<uint8_t> bytes);
 
+// The largest page a document may hold: 600 dpi A0 (841 x 1189 mm). Larger pages are refused.
+constexpr uint64_t kMaxPagePixels = uint64_t{19866} * 28087;
+
 enum class Compression : uint16_t {
   None = 1,
   CcittRle = 2,
@@ -54,9 +57,20 @@ struct Page {
   uint16_t photometric = 0;
   uint16_t compression = 1;
   bool tiled = false;
+  uint32_t rowsPerStrip = 0;  // strips: rows in each but the last
+  uint32_t tileWidth = 0;     // tiles: their size
+  uint32_t tileLength = 0;
+  uint64_t jpegTablesOffset = 0;  // JPEG compression's shared tables, when present
+  uint32_t jpegTablesCount = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
   bool hasText() const { return textCount != 0; }
+};
+
+// One strip or tile of a page's image data, as stored.
+struct DataChunk {
+  uint64_t offset = 0;
+  uint32_t length = 0;
 };
 
 class Document {
@@ -68,6 +82,11 @@ class Document {
   const Page& page(size_t index) const { return pages_.at(index); }
   // The page's recognised text, decoded from its tag on each call; empty when none.
   std::u16string pageText(size_t index) const;
+  // The page's strips or tiles in order, read from its directory on each call.
+  std::vector<DataChunk> pageData(size_t index) const;
+  // The bytes of one strip or tile, or of the page's JPEG tables (empty when none).
+  std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
+  std::vector<uint8_t> jpegTables(size_t index) const;
   bool bigEndian() const { return bigEndian_; }
   const ByteSource& source() const { return *source_; }
 

@@ -253,7 +253,27 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
     } else if (page.codec == Codec::Jpeg) {
       if (r.bits == 1) throw std::invalid_argument("JPEG codes 8- and 24-bit pages only");
       compression = 7;
-      chunks.parts.push_back(encodeJpeg(r, page.jpegQuality));
+      Chunks rows = strips(r, page.rowsPerStrip);
+      uint32_t rowsPerStrip = page.rowsPerStrip ? page.rowsPerStrip : r.height;
+      for (size_t i = 0; i < rows.parts.size(); ++i) {
+        Raster band;
+        band.width = r.width;
+        band.bits = r.bits;
+        band.height = std::min(rowsPerStrip, r.height - uint32_t(i) * rowsPerStrip);
+        band.data = std::move(rows.parts[i]);
+        std::vector<uint8_t> stream = encodeJpeg(band, page.jpegQuality);
+        if (page.jpegTables) {
+          // Split before the frame header: SOI and tables and EOI; SOI and the frame.
+          size_t frame = 2;
+          while (!(stream[frame] == 0xFF && stream[frame + 1] == 0xC0))
+            frame += 2 + (stream[frame + 2] << 8 | stream[frame + 3]);
+          std::vector<uint8_t> tables(stream.begin(), stream.begin() + frame);
+          tables.insert(tables.end(), {0xFF, 0xD9});
+          tags[347] = RawTag::bytes(347, kUndefined, tables);
+          stream.erase(stream.begin() + 2, stream.begin() + frame);
+        }
+        chunks.parts.push_back(std::move(stream));
+      }
       if (r.bits == 24) {
         photometric = 6;  // YCbCr, as the stream holds it
         tags[530] = RawTag::shorts(530, {1, 1});
@@ -285,7 +305,7 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
       tags[324] = RawTag::longs(324, offsets);
       tags[325] = RawTag::longs(325, counts);
     } else {
-      uint32_t rows = page.codec == Codec::None && page.rowsPerStrip && !page.rawData
+      uint32_t rows = page.codec != Codec::G4 && page.rowsPerStrip && !page.rawData
                           ? page.rowsPerStrip
                           : r.height;
       tags[273] = RawTag::longs(273, offsets);

@@ -49,7 +49,8 @@ struct PageSpec {
   double dpi = 150;      // 0: no resolution entries
   bool dpiInCm = false;  // states the resolution per centimetre
   int jpegQuality = 90;
-  uint32_t rowsPerStrip = 0;  // uncompressed pages: 0 writes one strip
+  uint32_t rowsPerStrip = 0;  // uncompressed and JPEG pages: 0 writes one strip
+  bool jpegTables = false;    // JPEG pages: tables once in the directory, not in each strip
   uint32_t tileSize = 0;      // uncompressed pages: square tiles (a multiple of 16) instead
   bool blackIsZero = false;   // 1-bit pages: photometric 1 (bits stored inverted)
   // The recognised text as bytes (UTF-8, Windows-1252, anything), stored as the tag's
@@ -87,6 +88,7 @@ std::vector<uint8_t> textTagBytes(const std::string& text, bool terminate = true
 // CCITT Group 4 (T.6) of a 1-bit raster whose 0 bits are coded as white runs.
 std::vector<uint8_t> encodeG4(const Raster& raster);
 // A baseline JPEG stream: one component for 8 bits, YCbCr without subsampling for 24 bits.
+// Its tables (DQT, DHT) come before the frame header (SOF0).
 std::vector<uint8_t> encodeJpeg(const Raster& raster, int quality);
 
 }  // namespace docwriter

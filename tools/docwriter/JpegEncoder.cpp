@@ -210,6 +210,12 @@ std::vector<uint8_t> encodeJpeg(const Raster& raster, int quality) {
     out.push_back(uint8_t(t));
     for (int k = 0; k < 64; ++k) out.push_back(uint8_t(table[zz[k]]));
   }
+  writeDht(out, 0x00, kLumaDc);
+  writeDht(out, 0x10, kLumaAc);
+  if (colour) {
+    writeDht(out, 0x01, kChromaDc);
+    writeDht(out, 0x11, kChromaAc);
+  }
   out.insert(out.end(), {0xFF, 0xC0});
   put16(out, 8 + 3 * ncomp);
   out.push_back(8);
@@ -220,12 +226,6 @@ std::vector<uint8_t> encodeJpeg(const Raster& raster, int quality) {
     out.push_back(uint8_t(i + 1));
     out.push_back(0x11);
     out.push_back(uint8_t(i == 0 ? 0 : 1));
-  }
-  writeDht(out, 0x00, kLumaDc);
-  writeDht(out, 0x10, kLumaAc);
-  if (colour) {
-    writeDht(out, 0x01, kChromaDc);
-    writeDht(out, 0x11, kChromaAc);
   }
   out.insert(out.end(), {0xFF, 0xDA});
   put16(out, 6 + 2 * ncomp);

@@ -41,8 +41,11 @@ prepare_prefix() {
     echo "Creating the Wine prefix in $WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
-    # Wine draws the title bars itself: there is no window manager under Xvfb.
+  fi
+  # Wine draws the title bars itself: there is no window manager under Xvfb.
+  if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
+    wineserver -w
   fi
   local dll="$BUILD/x86_64/component/MiPageView.dll"
   if [ -f "$dll" ]; then

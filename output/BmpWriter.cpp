@@ -234,6 +234,12 @@ class FileHandle {
 void ReplaceFileContents(const std::string& path, const std::vector<BYTE>& bytes,
                          const FileWriter& write) {
   if (bytes.size() > 0x7FFFFFFF) throw framework::Exception("File too large");
+  // Truncating a read-only file fails; replacing it must fail the same way,
+  // whether or not the system's move checks the attribute.
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    throw framework::Exception(framework::systemMessage(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
   TemporaryFile temporary(FolderOf(path));
   {
     FileHandle file(CreateFileA(temporary.name().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

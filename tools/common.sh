@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer dialogs
 
 PACKAGES=(cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 fonts-wine xvfb xauth
           xdotool xclip imagemagick poppler-utils cups printer-driver-cups-pdf libtiff-tools
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev zip)
 
 ensure_packages() {
   local missing=()

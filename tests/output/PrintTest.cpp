@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -327,6 +328,31 @@ TEST_F(PrintTest, APageCountFailureReachesTheDefaultReport) {
   EXPECT_THROW(h.form->Print0Execute(), std::exception);
   EXPECT_EQ(h.modal.printCalls, 0);
   EXPECT_TRUE(h.modal.messages.empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The system's own printers (CUPS's PDF printer under ./test): listed by name
+// at level 4, the default among them, and its driver and settings readable.
+TEST(SystemPrinters, ListTheDefaultPrinterByNameWithItsSettings) {
+  output::PrinterSystem& system = output::SystemPrinters();
+  std::vector<PrinterEntry> entries = system.List();
+  if (entries.empty()) GTEST_SKIP() << "no printer installed";
+  std::string name = system.DefaultPrinter();
+  ASSERT_FALSE(name.empty());
+  auto found = std::find_if(entries.begin(), entries.end(),
+                            [&](const PrinterEntry& entry) { return entry.device == name; });
+  ASSERT_NE(found, entries.end());
+  EXPECT_EQ(found->text, name);
+  EXPECT_EQ(found->port, "");
+  output::PrinterDetails details = system.Details(name);
+  EXPECT_FALSE(details.driver.empty());
+  ASSERT_GE(details.deviceMode.size(), sizeof(DEVMODEA));
+  auto* mode = reinterpret_cast<const DEVMODEA*>(details.deviceMode.data());
+  EXPECT_EQ(name.compare(0, CCHDEVICENAME - 1, reinterpret_cast<const char*>(mode->dmDeviceName)),
+            0);
 }
 
 }  // namespace

@@ -202,8 +202,7 @@ void View::close() {
   page_ = -1;
   selected_ = -1;
   scrollX_ = scrollY_ = 0;
-  decoded_ = Decoded{};
-  reduced_ = Reduced{};
+  decoded_.clear();
 }
 
 void View::setFileName(const std::wstring& path) {
@@ -229,8 +228,9 @@ void View::goToPage(LONG page) {
 
 // Text fitting centres the content; the other modes keep the position, within range.
 void View::placeAfterMagnification() {
-  if (fitMode_ == FitContent && page_ >= 0 && decoded().hasContent) {
-    POINT centre = scrollToCentre(geometry(), layout(), decoded().content);
+  RECT bounds{};
+  if (fitMode_ == FitContent && page_ >= 0 && content(page_, bounds)) {
+    POINT centre = scrollToCentre(geometry(), layout(), bounds);
     scrollX_ = centre.x;
     scrollY_ = centre.y;
   }
@@ -271,41 +271,44 @@ void View::setFitMode(LONG mode) {
 
 void View::setScale(double scaleX, double scaleY) {
   for (double factor : {scaleX, scaleY})
-    if (!std::isfinite(factor) || factor < kMinScale || factor > kMaxScale)
-      throw ComponentError(E_INVALIDARG, L"The scale " + std::to_wstring(factor) +
+    if (!std::isfinite(factor) || factor < kMinScale || factor > kMaxScale) {
+      wchar_t shown[32];
+      swprintf(shown, 32, L"%g", factor);
+      throw ComponentError(E_INVALIDARG, L"The scale " + std::wstring(shown) +
                                              L" is outside the range 0.02 to 32 "
                                              L"(1 shows the page at its real size).");
+    }
   Change change(*this);
   fitMode_ = FitNone;
   fixedScale_ = Scale{scaleX, scaleY};
   clampScroll();
 }
 
-ViewGeometry View::geometry(int viewWidth, int viewHeight) const {
+ViewGeometry View::geometry(int viewWidth, int viewHeight, LONG pageIndex) const {
   ViewGeometry g;
   g.viewWidth = viewWidth;
   g.viewHeight = viewHeight;
   g.screenDpiX = screenDpiX_;
   g.screenDpiY = screenDpiY_;
-  if (document_ && page_ >= 0) {
-    const mdi::Page& page = document_->document.page(static_cast<size_t>(page_));
+  if (document_ && pageIndex >= 0) {
+    const mdi::Page& page = document_->document.page(static_cast<size_t>(pageIndex));
     g.pageWidth = static_cast<int>(std::max<uint32_t>(1, page.width));
     g.pageHeight = static_cast<int>(std::max<uint32_t>(1, page.height));
-    g.pageDpiX = document_->dpiX(static_cast<size_t>(page_));
-    g.pageDpiY = document_->dpiY(static_cast<size_t>(page_));
+    g.pageDpiX = document_->dpiX(static_cast<size_t>(pageIndex));
+    g.pageDpiY = document_->dpiY(static_cast<size_t>(pageIndex));
   }
   return g;
 }
 
-Scale View::scaleFor(const ViewGeometry& g) const {
-  if (fitMode_ == FitNone || !document_ || page_ < 0) return fixedScale_;
-  RECT content{};
-  if (fitMode_ == FitContent && decoded().hasContent) content = decoded().content;
-  return fitScale(g, fitMode_, content);
+Scale View::scaleFor(const ViewGeometry& g, LONG page) const {
+  if (fitMode_ == FitNone || !document_ || page < 0) return fixedScale_;
+  RECT bounds{};
+  if (fitMode_ == FitContent) content(page, bounds);
+  return fitScale(g, fitMode_, bounds);
 }
 
 Scale View::scale() const {
-  return scaleFor(geometry());
+  return scaleFor(geometry(), page_);
 }
 
 void View::selectPage(LONG page) {
@@ -346,56 +349,115 @@ void View::setBackColor(COLORREF colour) {
 }
 
 void View::refresh() {
-  decoded_ = Decoded{};
-  reduced_ = Reduced{};
+  decoded_.clear();
   Change change(*this);
   clampScroll();
   repaint();
 }
 
-// The current page, decoded once and kept until another page or document is shown.
-const View::Decoded& View::decoded() const {
-  if (decoded_.page == page_ && decoded_.document == document_.get()) return decoded_;
-  decoded_ = Decoded{};
-  decoded_.image = mdi::decodePage(document_->document, static_cast<size_t>(page_));
-  decoded_.hasContent = contentBounds(decoded_.image, decoded_.content);
-  decoded_.page = page_;
-  decoded_.document = document_.get();
-  return decoded_;
+namespace {
+
+const size_t kDecodedPagesKept = 3;  // the current page and both neighbours
+const UINT kPrefetchMessage = WM_APP + 1;
+
+}  // namespace
+
+// Each page is decoded once and kept while it stays near the current page.
+View::Decoded& View::decodedPage(LONG page) const {
+  auto found = std::find_if(decoded_.begin(), decoded_.end(),
+                            [&](const std::unique_ptr<Decoded>& d) { return d->page == page; });
+  if (found != decoded_.end()) {
+    std::rotate(decoded_.begin(), found, found + 1);
+    return *decoded_.front();
+  }
+  auto fresh = std::make_unique<Decoded>();
+  fresh->image = mdi::decodePage(document_->document, static_cast<size_t>(page));
+  fresh->page = page;
+  if (decoded_.size() >= kDecodedPagesKept) decoded_.pop_back();
+  decoded_.insert(decoded_.begin(), std::move(fresh));
+  return *decoded_.front();
 }
 
-// The current page reduced to its size on screen, kept for this page and size.
-Raster& View::reduced(int width, int height) const {
-  const Decoded& page = decoded();
-  if (reduced_.raster && reduced_.page == page_ && reduced_.document == document_.get() &&
-      reduced_.raster->width() == width && reduced_.raster->height() == height)
-    return *reduced_.raster;
-  reduced_ = Reduced{};
-  reduced_.raster = reducedRaster(page.image, width, height);
-  reduced_.page = page_;
-  reduced_.document = document_.get();
-  return *reduced_.raster;
+bool View::isDecoded(LONG page) const {
+  return std::any_of(decoded_.begin(), decoded_.end(),
+                     [&](const std::unique_ptr<Decoded>& d) { return d->page == page; });
+}
+
+bool View::content(LONG pageIndex, RECT& bounds) const {
+  if (!document_ || pageIndex < 0) return false;
+  Decoded& page = decodedPage(pageIndex);
+  if (!page.boundsKnown) {
+    page.hasContent = contentBounds(page.image, page.content);
+    page.boundsKnown = true;
+  }
+  bounds = page.content;
+  return page.hasContent;
+}
+
+// Readers page forwards and back: the neighbours are decoded while the user reads.
+void View::schedulePrefetch() {
+  if (prefetchPending_ || !window_ || !document_) return;
+  prefetchPending_ = PostMessageW(window_, kPrefetchMessage, 0, 0) != FALSE;
+}
+
+void View::prefetch() {
+  prefetchPending_ = false;
+  if (!document_ || page_ < 0) return;
+  for (LONG neighbour : {page_ + 1, page_ - 1}) {
+    if (neighbour < 0 || neighbour >= pageCount() || isDecoded(neighbour)) continue;
+    // Decoded and reduced to the size it will be shown at, so that paging there only copies pixels.
+    ViewGeometry g = geometry(viewWidth_, viewHeight_, neighbour);
+    Layout l = layOut(g, scaleFor(g, neighbour));
+    if (reducible(neighbour, l)) reduced(neighbour, l.pageWidth, l.pageHeight);
+    decodedPage(page_);  // the current page stays the most recently used
+    schedulePrefetch();  // one page per message keeps the window responsive
+    return;
+  }
+}
+
+// A page reduced to its size on screen, kept for that page and size.
+Raster& View::reduced(LONG pageIndex, int width, int height) const {
+  Decoded& page = decodedPage(pageIndex);
+  if (!page.reduced || page.reduced->width() != width || page.reduced->height() != height)
+    page.reduced = reducedRaster(page.image, width, height);
+  return *page.reduced;
+}
+
+// Pages shown smaller than their pixels are reduced; larger ones are stretched.
+bool View::reducible(LONG pageIndex, const Layout& layout) const {
+  const Decoded& page = decodedPage(pageIndex);
+  return layout.pageWidth <= static_cast<int>(page.image.width) &&
+         layout.pageHeight <= static_cast<int>(page.image.height);
 }
 
 void View::repaint() {
   if (window_) InvalidateRect(window_, nullptr, FALSE);
 }
 
+// Wine redraws a scroll bar on every SetScrollInfo, which costs more than
+// painting a page: bars are set only when what they show changes.
 void View::updateScrollBars() {
   if (!window_) return;
   Layout l = layout();
-  auto set = [&](int bar, int maxScroll, int viewSize, int position) {
+  auto set = [&](int bar, int maxScroll, int viewSize, int position, ScrollBarState& shown) {
+    ScrollBarState wanted{maxScroll > 0 ? maxScroll + viewSize - 1 : 0,
+                          maxScroll > 0 ? viewSize : 0, position};
+    if (shown.valid && shown.max == wanted.max && shown.page == wanted.page &&
+        shown.position == wanted.position)
+      return;
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_ALL | SIF_DISABLENOSCROLL;
     info.nMin = 0;
-    info.nMax = maxScroll > 0 ? maxScroll + viewSize - 1 : 0;
-    info.nPage = maxScroll > 0 ? static_cast<UINT>(viewSize) : 0;
+    info.nMax = wanted.max;
+    info.nPage = static_cast<UINT>(wanted.page);
     info.nPos = position;
     SetScrollInfo(window_, bar, &info, TRUE);
+    shown = wanted;
+    shown.valid = true;
   };
-  set(SB_HORZ, l.maxScrollX, viewWidth_, scrollX_);
-  set(SB_VERT, l.maxScrollY, viewHeight_, scrollY_);
+  set(SB_HORZ, l.maxScrollX, viewWidth_, scrollX_, horizontalBar_);
+  set(SB_VERT, l.maxScrollY, viewHeight_, scrollY_, verticalBar_);
 }
 
 void View::paint(HDC dc, const RECT& area, const RECT& pageRect) const {
@@ -414,19 +476,19 @@ void View::paintPage(HDC dc, const RECT& area, const RECT& pageRect) const {
   RECT target{};
   if (!IntersectRect(&target, &pageRect, &area)) return;
   try {
-    const Decoded& page = decoded();
+    Decoded& page = decoded();
     const int width = pageRect.right - pageRect.left;
     const int height = pageRect.bottom - pageRect.top;
     const int imageWidth = static_cast<int>(page.image.width);
     const int imageHeight = static_cast<int>(page.image.height);
     if (width <= imageWidth && height <= imageHeight) {
-      Raster& raster = reduced(width, height);
+      Raster& raster = reduced(page_, width, height);
       BitBlt(dc, target.left, target.top, target.right - target.left, target.bottom - target.top,
              raster.dc(), target.left - pageRect.left, target.top - pageRect.top, SRCCOPY);
       return;
     }
     // Enlarged: stretch only the page pixels under the target, whole pixels at a time.
-    if (!page.original) decoded_.original = rasterOf(page.image);
+    if (!page.original) page.original = rasterOf(page.image);
     auto toPage = [](int offset, int size, int pixels) {
       return static_cast<int>(static_cast<long long>(offset) * pixels / size);
     };
@@ -476,8 +538,8 @@ void View::paintSelection(HDC dc, const RECT& area, const RECT& pageRect) const 
 }
 
 void View::draw(HDC dc, const RECT& bounds) {
-  ViewGeometry g = geometry(bounds.right - bounds.left, bounds.bottom - bounds.top);
-  Layout l = layOut(g, scaleFor(g));
+  ViewGeometry g = geometry(bounds.right - bounds.left, bounds.bottom - bounds.top, page_);
+  Layout l = layOut(g, scaleFor(g, page_));
   RECT pageRect = pageRectInView(l, 0, 0);
   OffsetRect(&pageRect, bounds.left, bounds.top);
   int saved = SaveDC(dc);
@@ -495,6 +557,7 @@ void View::onPaint() {
     buffer.show();
   }
   EndPaint(window_, &ps);
+  schedulePrefetch();
 }
 
 void View::onResize() {
@@ -609,6 +672,7 @@ void View::createWindow(HWND parent, const RECT& bounds) {
   if (!window)
     throw ComponentError(HRESULT_FROM_WIN32(GetLastError()),
                          L"The page view's window cannot be created.");
+  horizontalBar_ = verticalBar_ = ScrollBarState{};
   onResize();
   updateScrollBars();
 }
@@ -673,6 +737,9 @@ LRESULT View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONDOWN:
       SetFocus(window_);
       break;
+    case kPrefetchMessage:
+      prefetch();
+      return 0;
     case WM_MOUSEACTIVATE:
       return MA_ACTIVATE;
     case WM_SETFOCUS:

@@ -72,16 +72,12 @@ class View {
   class Change;
   struct Decoded {
     LONG page = -1;
-    const LoadedDocument* document = nullptr;
     mdi::PageImage image;
+    bool boundsKnown = false;  // the content's bounds are found on first need
     bool hasContent = false;
     RECT content{};
     std::unique_ptr<Raster> original;  // for enlarged views, made on first use
-  };
-  struct Reduced {
-    LONG page = -1;
-    const LoadedDocument* document = nullptr;
-    std::unique_ptr<Raster> raster;
+    std::unique_ptr<Raster> reduced;   // for smaller views, at the size last shown
   };
 
   Observed observe() const;
@@ -89,13 +85,20 @@ class View {
   void close();
   void goToPage(LONG page);
   void placeAfterMagnification();
-  ViewGeometry geometry(int viewWidth, int viewHeight) const;
-  ViewGeometry geometry() const { return geometry(viewWidth_, viewHeight_); }
-  Scale scaleFor(const ViewGeometry& g) const;
+  ViewGeometry geometry(int viewWidth, int viewHeight, LONG page) const;
+  ViewGeometry geometry() const { return geometry(viewWidth_, viewHeight_, page_); }
+  Scale scaleFor(const ViewGeometry& g, LONG page) const;
   Layout layout() const { return layOut(geometry(), scale()); }
   void clampScroll();
-  const Decoded& decoded() const;
-  Raster& reduced(int width, int height) const;
+  Decoded& decoded() const { return decodedPage(page_); }
+  Decoded& decodedPage(LONG page) const;
+  bool isDecoded(LONG page) const;
+  // The current page's content bounds (page pixels); false for a blank page.
+  bool content(LONG page, RECT& bounds) const;
+  void schedulePrefetch();
+  void prefetch();
+  Raster& reduced(LONG page, int width, int height) const;
+  bool reducible(LONG page, const Layout& layout) const;
   void repaint();
   void updateScrollBars();
 
@@ -109,6 +112,13 @@ class View {
   bool handleKey(UINT key);
   static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  struct ScrollBarState {
+    int max = 0;
+    int page = 0;
+    int position = 0;
+    bool valid = false;
+  };
 
   Callbacks callbacks_;
   std::shared_ptr<const LoadedDocument> document_;
@@ -125,8 +135,11 @@ class View {
   double screenDpiX_ = 96;
   double screenDpiY_ = 96;
   HWND window_ = nullptr;
-  mutable Decoded decoded_;
-  mutable Reduced reduced_;
+  ScrollBarState horizontalBar_;
+  ScrollBarState verticalBar_;
+  // The current page and its neighbours, most recently used first.
+  mutable std::vector<std::unique_ptr<Decoded>> decoded_;
+  bool prefetchPending_ = false;
 };
 
 // The view window's class is registered once per module; this removes it when the DLL unloads.

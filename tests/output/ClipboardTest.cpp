@@ -145,8 +145,7 @@ TEST_F(ClipboardTest, WholeDocumentTextWithTheClipboardHeldByAnotherProgram) {
   {
     testing_support::ClipboardHeldElsewhere holder;
     ASSERT_TRUE(holder.holding());
-    // A window of this thread would not do: the clipboard's owner thread may
-    // open it again, so the holder runs on its own thread.
+    // Held from another thread, as another program holds it.
     PressCtrlA();
   }
   EXPECT_EQ(Reports(), std::vector<std::string>{"Cannot open clipboard."});

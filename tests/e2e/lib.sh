@@ -1,0 +1,158 @@
+# Shared by the end-to-end scripts: starting and stopping the program under Wine, the probe,
+# keys, screenshots and the pass/fail tally. Sourced, not run.
+#
+# Environment (set by tests/e2e/CMakeLists.txt; DISPLAY, WINEPREFIX and the printer by ./test):
+#   E2E_PROGRAM    Folirex.exe        E2E_COMPONENT  MiPageView.dll
+#   E2E_PROBE      the probe          E2E_SAMPLE     the three-page sample document
+#   E2E_OUT        this script's output folder (screenshots, logs), emptied at the start
+#   E2E_UPDATE_DOCS=1  also copies the screenshots meant for the README into docs/
+set -euo pipefail
+
+E2E_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+PASSED=0
+FAILED=0
+APP_PID=""
+
+die() {
+  echo "FATAL: $*" >&2
+  exit 1
+}
+
+for var in E2E_PROGRAM E2E_COMPONENT E2E_PROBE E2E_SAMPLE E2E_OUT DISPLAY WINEPREFIX; do
+  [ -n "${!var:-}" ] || die "$var is not set (run through ./test or ctest in a build folder)"
+done
+for file in "$E2E_PROGRAM" "$E2E_COMPONENT" "$E2E_PROBE" "$E2E_SAMPLE"; do
+  [ -f "$file" ] || die "missing $file"
+done
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+rm -rf "$E2E_OUT"
+mkdir -p "$E2E_OUT"
+# The program keeps its last-file record beside itself: a copy of its own here starts
+# every script without one and leaves the build's copy alone.
+cp "$E2E_PROGRAM" "$E2E_OUT/Folirex.exe"
+EXE="$E2E_OUT/Folirex.exe"
+
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# The component this build made is the one the prefix must create.
+wine regsvr32 /s "$(winpath "$E2E_COMPONENT")" >/dev/null 2>&1 || die "cannot register $E2E_COMPONENT"
+
+pass() {
+  PASSED=$((PASSED + 1))
+  echo "PASS: $*"
+}
+
+fail() {
+  FAILED=$((FAILED + 1))
+  echo "FAIL: $*"
+}
+
+# expect_eq WHAT ACTUAL EXPECTED
+expect_eq() {
+  if [ "$2" == "$3" ]; then pass "$1"; else fail "$1: got '$2', expected '$3'"; fi
+}
+
+# expect WHAT COMMAND...: passes when the command succeeds.
+expect() {
+  local what=$1
+  shift
+  if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+finish() {
+  echo "$(basename "$0" .sh): $PASSED passed, $FAILED failed"
+  [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
+}
+
+# The probe's output without the carriage returns its text-mode stdout adds.
+probe() {
+  wine "$E2E_PROBE" "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
+}
+
+# start_program [ARGUMENTS...]: starts the program and waits for its main window.
+start_program() {
+  (cd "$E2E_OUT" && exec wine "$EXE" "$@") >>"$E2E_OUT/program.log" 2>&1 &
+  APP_PID=$!
+  probe wait-window 20000 >/dev/null || die "the main window did not appear"
+}
+
+program_running() { [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; }
+
+# Waits up to $1 seconds for the program's process to end.
+wait_exit() {
+  local tenths=$(($1 * 10))
+  for _ in $(seq "$tenths"); do
+    program_running || { wait "$APP_PID" 2>/dev/null || true; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+stop_program() {
+  if program_running; then
+    kill "$APP_PID" 2>/dev/null || true
+    wait_exit 5 || kill -9 "$APP_PID" 2>/dev/null || true
+  fi
+  APP_PID=""
+}
+trap stop_program EXIT
+
+main_xwindow() { xdotool search --name '^Folirex' 2>/dev/null | head -n 1; }
+
+# Reads the main window's and the page view's screen rectangles into WIN_* and VIEW_*.
+read_geometry() {
+  local g
+  g=$(probe geometry) || die "cannot read the window geometry"
+  read -r _ WIN_X WIN_Y WIN_W WIN_H <<<"$(grep '^window' <<<"$g")"
+  read -r _ VIEW_X VIEW_Y VIEW_W VIEW_H <<<"$(grep '^view' <<<"$g")"
+}
+
+# Gives the main window the focus and clicks into the page view, which takes the keyboard
+# focus there.
+focus_view() {
+  local wid
+  wid=$(main_xwindow)
+  [ -n "$wid" ] || die "no X window for the main window"
+  xdotool windowfocus "$wid" 2>/dev/null || true
+  read_geometry
+  xdotool mousemove $((VIEW_X + VIEW_W / 2)) $((VIEW_Y + VIEW_H / 2)) click 1
+  sleep 0.2
+}
+
+keys() { xdotool key --delay 80 "$@"; }
+
+# shot NAME [X Y W H]: a screenshot of the main window (or of the given screen rectangle),
+# taken once the screen has stopped changing; prints the file's path.
+shot() {
+  local name=$1 x=${2:-} y=${3:-} w=${4:-} h=${5:-}
+  if [ -z "$x" ]; then
+    read_geometry
+    x=$WIN_X y=$WIN_Y w=$WIN_W h=$WIN_H
+  fi
+  local file="$E2E_OUT/$name.png" previous="$E2E_OUT/.$name.previous.png"
+  import -window root -crop "${w}x${h}+${x}+${y}" +repage "$previous"
+  for _ in $(seq 20); do
+    sleep 0.25
+    import -window root -crop "${w}x${h}+${x}+${y}" +repage "$file"
+    cmp -s "$file" "$previous" && break
+    mv "$file" "$previous"
+    cp "$previous" "$file"
+  done
+  rm -f "$previous"
+  echo "$file"
+}
+
+# The page view's part of a main-window screenshot, as "X Y W H" within the screenshot.
+view_in_shot() { echo "$((VIEW_X - WIN_X)) $((VIEW_Y - WIN_Y)) $VIEW_W $VIEW_H"; }
+
+analyse() { python3 "$E2E_DIR/analyse.py" "$@"; }
+
+# publish SHOT NAME: copies a screenshot into docs/ when asked to.
+publish() {
+  [ "${E2E_UPDATE_DOCS:-}" == 1 ] || return 0
+  mkdir -p "$E2E_DIR/../../docs"
+  cp "$1" "$E2E_DIR/../../docs/$2"
+  echo "Copied to docs/$2"
+}

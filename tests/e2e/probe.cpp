@@ -1,0 +1,315 @@
+// Reads, from outside, what only Windows can tell exactly about a running Folirex: the main
+// window's caption, the status bar's panel texts, message boxes and dialogs, the clipboard's
+// CF_TEXT bytes. The end-to-end scripts run it under Wine in the program's prefix.
+//
+//   probe wait-window MS          the main window is shown (exit 1 when it never is)
+//   probe gone MS                 the main window has disappeared
+//   probe caption                 the main window's caption
+//   probe panel N                 the text of status bar panel N
+//   probe wait-panel N TEXT MS    waits until panel N reads TEXT; prints the last text read
+//   probe geometry                "window X Y W H" and "view X Y W H" (the page view's client
+//                                 area), in screen pixels
+//   probe wait-box TITLE MS       waits for a dialog box of the program captioned TITLE (any
+//                                 title when TITLE is "*"); prints its caption, then the texts
+//                                 of its static controls, one a line
+//   probe no-box                  exit 1 when the program shows a dialog box
+//   probe press-ok TITLE          presses OK in the program's dialog box captioned TITLE
+//   probe print-pages FROM TO     in the program's Print dialog: the page range FROM to TO, OK
+//   probe clipboard FILE          writes the clipboard's CF_TEXT block to FILE
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kMainClass[] = "TForm1";
+
+HWND mainWindow() {
+  HWND window = FindWindowA(kMainClass, nullptr);
+  return window && IsWindowVisible(window) ? window : nullptr;
+}
+
+std::string windowText(HWND window) {
+  char text[4096] = "";
+  // WM_GETTEXT crosses processes with its buffer; GetWindowText would not ask the window.
+  SendMessageA(window, WM_GETTEXT, sizeof(text), reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+std::string className(HWND window) {
+  char name[256] = "";
+  GetClassNameA(window, name, sizeof(name));
+  return name;
+}
+
+// Polls `done` every 50 ms until it holds or `ms` milliseconds have passed.
+template <class Done>
+bool waitFor(DWORD ms, Done done) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    if (done()) return true;
+    if (GetTickCount() - start >= ms) return false;
+    Sleep(50);
+  }
+}
+
+HWND findDescendant(HWND parent, const char* wantedClass) {
+  struct Search {
+    const char* wanted;
+    HWND found;
+  } search{wantedClass, nullptr};
+  EnumChildWindows(
+      parent,
+      [](HWND child, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (className(child) != s->wanted) return TRUE;
+        s->found = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The page view: the descendant of the main window that carries both scroll bars.
+HWND pageView(HWND main) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      main,
+      [](HWND child, LPARAM data) -> BOOL {
+        LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+        if ((style & (WS_HSCROLL | WS_VSCROLL)) != (WS_HSCROLL | WS_VSCROLL)) return TRUE;
+        *reinterpret_cast<HWND*>(data) = child;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+// A status bar panel's text: SB_GETTEXT writes into the caller's memory, so the buffer
+// is allocated inside the program's process and read back from there.
+bool panelText(int panel, std::string* text) {
+  HWND main = mainWindow();
+  HWND bar = main ? findDescendant(main, STATUSCLASSNAMEA) : nullptr;
+  if (!bar) return false;
+  DWORD pid = 0;
+  GetWindowThreadProcessId(bar, &pid);
+  HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ, FALSE, pid);
+  if (!process) return false;
+  bool ok = false;
+  const SIZE_T size = 4096;
+  void* remote = VirtualAllocEx(process, nullptr, size, MEM_COMMIT, PAGE_READWRITE);
+  if (remote) {
+    LRESULT length = SendMessageA(bar, SB_GETTEXTLENGTHA, panel, 0);
+    if (LOWORD(length) < size) {
+      SendMessageA(bar, SB_GETTEXTA, panel, reinterpret_cast<LPARAM>(remote));
+      std::vector<char> local(size, 0);
+      SIZE_T read = 0;
+      if (ReadProcessMemory(process, remote, local.data(), size - 1, &read)) {
+        *text = local.data();
+        ok = true;
+      }
+    }
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  CloseHandle(process);
+  return ok;
+}
+
+DWORD processOf(HWND window) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+// A visible dialog box (class #32770) of the program's process, captioned `title` ("*": any).
+HWND programBox(const std::string& title) {
+  HWND main = FindWindowA(kMainClass, nullptr);
+  if (!main) return nullptr;
+  struct Search {
+    DWORD pid;
+    const std::string* title;
+    HWND found;
+  } search{processOf(main), &title, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        if (!IsWindowVisible(window) || className(window) != "#32770") return TRUE;
+        if (processOf(window) != s->pid) return TRUE;
+        if (*s->title != "*" && windowText(window) != *s->title) return TRUE;
+        s->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+std::vector<std::string> staticTexts(HWND box) {
+  std::vector<std::string> texts;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM data) -> BOOL {
+        if (className(child) != "Static") return TRUE;
+        std::string text = windowText(child);
+        if (!text.empty()) reinterpret_cast<std::vector<std::string>*>(data)->push_back(text);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+void printRect(const char* what, HWND window, bool client) {
+  RECT r;
+  if (client) {
+    GetClientRect(window, &r);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  } else {
+    GetWindowRect(window, &r);
+  }
+  std::printf("%s %ld %ld %ld %ld\n", what, r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+
+int fail(const char* message) {
+  std::fprintf(stderr, "probe: %s\n", message);
+  return 1;
+}
+
+DWORD millis(const char* text) {
+  return static_cast<DWORD>(std::strtoul(text, nullptr, 10));
+}
+
+int waitWindow(DWORD ms) {
+  return waitFor(ms, [] { return mainWindow() != nullptr; }) ? 0 : fail("no main window");
+}
+
+int gone(DWORD ms) {
+  return waitFor(ms, [] { return FindWindowA(kMainClass, nullptr) == nullptr; })
+             ? 0
+             : fail("the main window is still there");
+}
+
+int caption() {
+  HWND main = mainWindow();
+  if (!main) return fail("no main window");
+  std::printf("%s\n", windowText(main).c_str());
+  return 0;
+}
+
+int panel(int index) {
+  std::string text;
+  if (!panelText(index, &text)) return fail("cannot read the status bar");
+  std::printf("%s\n", text.c_str());
+  return 0;
+}
+
+int waitPanel(int panel, const char* wanted, DWORD ms) {
+  std::string text;
+  bool read = false;
+  bool matched = waitFor(ms, [&] {
+    read = panelText(panel, &text) || read;
+    return read && text == wanted;
+  });
+  if (!read) return fail("cannot read the status bar");
+  std::printf("%s\n", text.c_str());
+  return matched ? 0 : 1;
+}
+
+int geometry() {
+  HWND main = mainWindow();
+  if (!main) return fail("no main window");
+  HWND view = pageView(main);
+  if (!view) return fail("no page view");
+  printRect("window", main, false);
+  printRect("view", view, true);
+  return 0;
+}
+
+int waitBox(const std::string& title, DWORD ms) {
+  HWND box = nullptr;
+  if (!waitFor(ms, [&] { return (box = programBox(title)) != nullptr; }))
+    return fail("no dialog box");
+  // The texts are set while the box is created; give it a moment to finish.
+  Sleep(100);
+  std::printf("%s\n", windowText(box).c_str());
+  for (const std::string& text : staticTexts(box)) std::printf("%s\n", text.c_str());
+  return 0;
+}
+
+int noBox() {
+  HWND box = programBox("*");
+  if (!box) return 0;
+  std::printf("%s\n", windowText(box).c_str());
+  return fail("a dialog box is shown");
+}
+
+int pressOk(const std::string& title) {
+  HWND box = programBox(title);
+  if (!box) return fail("no dialog box");
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  return 0;
+}
+
+// The print dialog's standard controls: the "Pages" choice and its two number fields.
+int printPages(const char* from, const char* to) {
+  HWND box = programBox("Print");
+  if (!box) return fail("no Print dialog");
+  const int kPagesChoice = 0x0420 + 2;  // rad3
+  const int kFromField = 0x0480;        // edt1
+  const int kToField = 0x0481;          // edt2
+  HWND pages = GetDlgItem(box, kPagesChoice);
+  HWND fromField = GetDlgItem(box, kFromField);
+  HWND toField = GetDlgItem(box, kToField);
+  if (!pages || !fromField || !toField) return fail("the Print dialog lacks the page range");
+  if (!IsWindowEnabled(pages)) return fail("the page range cannot be chosen");
+  SendMessageA(pages, BM_CLICK, 0, 0);
+  SendMessageA(fromField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(from));
+  SendMessageA(toField, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(to));
+  if (SendMessageA(pages, BM_GETCHECK, 0, 0) != BST_CHECKED) return fail("\"Pages\" not chosen");
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  return 0;
+}
+
+int clipboard(const char* path) {
+  if (!waitFor(2000, [] { return OpenClipboard(nullptr) != FALSE; }))
+    return fail("cannot open the clipboard");
+  int result = 0;
+  HANDLE data = GetClipboardData(CF_TEXT);
+  const void* bytes = data ? GlobalLock(data) : nullptr;
+  if (!bytes) {
+    result = fail("no CF_TEXT on the clipboard");
+  } else {
+    FILE* out = std::fopen(path, "wb");
+    if (!out || std::fwrite(bytes, 1, GlobalSize(data), out) != GlobalSize(data))
+      result = fail("cannot write the file");
+    if (out) std::fclose(out);
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return result;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "wait-window" && argc == 3) return waitWindow(millis(argv[2]));
+  if (command == "gone" && argc == 3) return gone(millis(argv[2]));
+  if (command == "caption" && argc == 2) return caption();
+  if (command == "panel" && argc == 3) return panel(std::atoi(argv[2]));
+  if (command == "wait-panel" && argc == 5)
+    return waitPanel(std::atoi(argv[2]), argv[3], millis(argv[4]));
+  if (command == "geometry" && argc == 2) return geometry();
+  if (command == "wait-box" && argc == 4) return waitBox(argv[2], millis(argv[3]));
+  if (command == "no-box" && argc == 2) return noBox();
+  if (command == "press-ok" && argc == 3) return pressOk(argv[2]);
+  if (command == "print-pages" && argc == 4) return printPages(argv[2], argv[3]);
+  if (command == "clipboard" && argc == 3) return clipboard(argv[2]);
+  std::fprintf(stderr, "probe: unknown command or wrong arguments; see probe.cpp\n");
+  return 2;
+}

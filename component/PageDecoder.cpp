@@ -209,15 +209,27 @@ void diagonal(PageImage& img, bool falling, int thick) {
   }
 }
 
-struct GdiObject {
-  HGDIOBJ handle;
-  ~GdiObject() {
-    if (handle) DeleteObject(handle);
+class GdiObject {
+ public:
+  explicit GdiObject(HGDIOBJ handle) : handle_(handle) {}
+  ~GdiObject() { reset(nullptr); }
+  GdiObject(const GdiObject&) = delete;
+  GdiObject& operator=(const GdiObject&) = delete;
+  void reset(HGDIOBJ handle) {
+    if (handle_) DeleteObject(handle_);
+    handle_ = handle;
   }
+  HGDIOBJ get() const { return handle_; }
+
+ private:
+  HGDIOBJ handle_;
 };
 
 struct MemoryDc {
   HDC dc = CreateCompatibleDC(nullptr);
+  MemoryDc() = default;
+  MemoryDc(const MemoryDc&) = delete;
+  MemoryDc& operator=(const MemoryDc&) = delete;
   ~MemoryDc() {
     if (dc) DeleteDC(dc);
   }
@@ -225,18 +237,31 @@ struct MemoryDc {
 
 // Draws the sentence, black on white, into a grey box in the page's middle. The font is
 // sized to the page so that it stays readable when the page is fitted to a window.
+HFONT messageFont(int height) {
+  return CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                     VARIABLE_PITCH | FF_SWISS, "Tahoma");
+}
+
 void drawMessage(PageImage& img) {
-  int boxWidth = std::max(1, int(img.width) * 4 / 5);
-  int fontHeight = std::max(8, std::min(boxWidth / 14, int(img.height) / 8));
+  // The sentence takes about two thirds of the page's width.
+  int textWidth = std::max(1, int(img.width) * 2 / 3);
+  int fontHeight = std::max(8, std::min(textWidth / 14, int(img.height) / 8));
   MemoryDc memory;
   if (!memory.dc) return;
-  GdiObject font{CreateFontA(-fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                             VARIABLE_PITCH | FF_SWISS, "Tahoma")};
-  if (!font.handle) return;
-  HGDIOBJ oldFont = SelectObject(memory.dc, font.handle);
+  GdiObject font{messageFont(fontHeight)};
+  if (!font.get()) return;
+  HGDIOBJ oldFont = SelectObject(memory.dc, font.get());
   SIZE extent{};
   GetTextExtentPoint32A(memory.dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
+  if (extent.cx > textWidth) {
+    fontHeight = std::max(8, int(int64_t(fontHeight) * textWidth / extent.cx));
+    SelectObject(memory.dc, oldFont);
+    font.reset(messageFont(fontHeight));
+    if (!font.get()) return;
+    oldFont = SelectObject(memory.dc, font.get());
+    GetTextExtentPoint32A(memory.dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
+  }
   int boxW = std::min(int(img.width), int(extent.cx) + fontHeight * 2);
   int boxH = std::min(int(img.height), int(extent.cy) + fontHeight);
   // A small top-down 8-bit grey DIB for the box, copied into the page afterwards.
@@ -254,11 +279,11 @@ void drawMessage(PageImage& img) {
   void* bits = nullptr;
   GdiObject bitmap{CreateDIBSection(memory.dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
                                     &bits, nullptr, 0)};
-  if (!bitmap.handle || !bits) {
+  if (!bitmap.get() || !bits) {
     SelectObject(memory.dc, oldFont);
     return;
   }
-  HGDIOBJ oldBitmap = SelectObject(memory.dc, bitmap.handle);
+  HGDIOBJ oldBitmap = SelectObject(memory.dc, bitmap.get());
   RECT box{0, 0, boxW, boxH};
   FillRect(memory.dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   FrameRect(memory.dc, &box, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));

@@ -103,9 +103,18 @@ void PictureBox::SetBitmap(HBITMAP bitmap) {
 }
 
 void PictureBox::Paint(HDC dc) const {
+  // Beyond the picture the parent shows through, its edge included, as under
+  // a picture that has no window of its own.
   RECT client;
   GetClientRect(hwnd_, &client);
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
+  HWND parent = GetParent(hwnd_);
+  POINT corner = {0, 0};
+  MapWindowPoints(hwnd_, parent, &corner, 1);
+  POINT origin;
+  OffsetViewportOrgEx(dc, -corner.x, -corner.y, &origin);
+  SendMessageA(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+  SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
   if (icon_) DrawIconEx(dc, 0, 0, icon_, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
   if (bitmap_) {
     BITMAP info = {};

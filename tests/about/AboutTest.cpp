@@ -347,17 +347,20 @@ TEST_F(AboutTest, PicturesAreDrawnAtNaturalSizeFromTheTopLeft) {
   std::sort(colours.begin(), colours.end());
   EXPECT_GT(std::unique(colours.begin(), colours.end()) - colours.begin(), 20);
 
+  // Beyond the badge the panel shows through, its bottom edge included.
+  const Pixels panel = Render(about->Panel1);
   const Pixels image2 = Render(about->Image2.Handle());
   ASSERT_EQ(image2.width, 121);
   ASSERT_EQ(image2.height, 105);
   int wrong = 0;
   for (int y = 0; y < image2.height; ++y)
     for (int x = 0; x < image2.width; ++x) {
-      DWORD expected =
-          x < about::kBadgeWidth && y < about::kBadgeHeight ? expectedBadge.at(x, y) : face;
+      DWORD expected = x < about::kBadgeWidth && y < about::kBadgeHeight ? expectedBadge.at(x, y)
+                                                                         : panel.at(56 + x, 96 + y);
       if (image2.at(x, y) != expected) ++wrong;
     }
   EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(image2.at(60, 104), Rgb(GetSysColor(COLOR_BTNSHADOW)));
 
   // Image1: the program's own icon, 32 by 32 at the corner of a 33 by 33 picture.
   HICON icon = static_cast<HICON>(

@@ -25,6 +25,7 @@ std::string systemText(DWORD error) {
 
 // Reads through one handle. Small reads, such as the directories' entries walked at open,
 // come from a cached block, so a document of a thousand pages opens with a few dozen reads.
+// Like the document it serves, it is used from one thread.
 class FileSource : public ByteSource {
  public:
   FileSource(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}

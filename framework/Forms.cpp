@@ -234,6 +234,7 @@ int TForm::ShowModal() {
       disabled.push_back(form->hwnd_);
     }
   }
+  HWND previousActive = GetActiveWindow();
   modalResult_ = 0;
   inModalLoop_ = true;
   Show();
@@ -248,8 +249,11 @@ int TForm::ShowModal() {
     Application->ProcessMessage(msg);
   }
   inModalLoop_ = false;
-  // Enable the owner before hiding, so that the activation goes back to it.
+  // Give the activation back before hiding: hiding the active window first
+  // leaves the system looking for another one to activate.
   for (HWND hwnd : disabled) EnableWindow(hwnd, TRUE);
+  if (previousActive && previousActive != hwnd_ && IsWindow(previousActive))
+    SetActiveWindow(previousActive);
   Hide();
   return modalResult_;
 }

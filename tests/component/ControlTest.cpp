@@ -462,11 +462,52 @@ TEST_F(DrawingTest, ShowsThePageCentredOnGreyAndTheSelectionTinted) {
   EXPECT_LT(GetRValue(tinted), 255);
 }
 
+TEST_F(DrawingTest, ViewObjectDrawsThePageIntoAHostsDc) {
+  load(fiveTestPages());
+  setFit(3);
+  auto viewObject = ComPtr<IUnknown>::share(host.control()).as<IViewObject2>(IID_IViewObject2);
+  ASSERT_TRUE(viewObject);
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, 200, 150);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  RECTL bounds{0, 0, 200, 150};
+  EXPECT_EQ(S_OK, viewObject->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, memory, &bounds,
+                                   nullptr, nullptr, 0));
+  EXPECT_EQ(RGB(0, 0, 0), GetPixel(memory, 100, 75));      // the box in the middle of the page
+  EXPECT_EQ(RGB(128, 128, 128), GetPixel(memory, 1, 75));  // the grey around the page
+  EXPECT_EQ(DV_E_DVASPECT, viewObject->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, memory,
+                                            &bounds, nullptr, nullptr, 0));
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
+TEST_F(DrawingTest, UiActivationHandsTheFrameTheActiveObjectAndTakesTheFocus) {
+  auto object = ComPtr<IUnknown>::share(host.control()).as<IOleObject>(IID_IOleObject);
+  ASSERT_TRUE(object);
+  EXPECT_EQ(nullptr, host.activeObject());
+  RECT client{};
+  GetClientRect(host.window(), &client);
+  ASSERT_EQ(S_OK, object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, nullptr, 0, host.window(), &client));
+  EXPECT_NE(nullptr, host.activeObject());
+  EXPECT_EQ(host.controlWindow(), GetFocus());
+  DWORD status = 0;
+  EXPECT_EQ(S_OK, object->GetMiscStatus(DVASPECT_CONTENT, &status));
+  EXPECT_TRUE(status & OLEMISC_SETCLIENTSITEFIRST);
+  auto inPlace = object.as<IOleInPlaceObject>(IID_IOleInPlaceObject);
+  EXPECT_EQ(S_OK, inPlace->UIDeactivate());
+  EXPECT_EQ(nullptr, host.activeObject());
+}
+
 // Paging at a reader's pace: between flips the control has idle time, in
 // which it decodes the neighbours of the page shown.
 TEST_F(DrawingTest, PageFlipOfA4PagesAt300DpiTakesUnder30Milliseconds) {
   load(a4Pages());
   setFit(3);
+  host.pump();
+  saveWindow(host.controlWindow(), "component-a4.bmp");
   LARGE_INTEGER frequency, start, end;
   QueryPerformanceFrequency(&frequency);
   double slowest = 0;

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# The document leaving the program: Ctrl+A copies every page's text, Ctrl+S (from inside the
+# page view) saves page 1 as a bitmap through the real save dialog, Ctrl+P prints pages 2 to
+# 3 on the CUPS PDF printer.
+source "$(dirname "$0")/lib.sh"
+
+# A copy of the sample under a name of this run's own: the print job is titled by it, and
+# the PDF printer names its file after the title.
+job="e2eprint$$"
+doc="$E2E_OUT/$job.mdi"
+cp "$E2E_SAMPLE" "$doc"
+
+# The page texts and page 1's size, read from the document itself: its layout is TIFF's
+# apart from the first two bytes; each page's text is in tag 37679 (01 00, a 32-bit length,
+# the text, then a carriage return and a zero byte).
+python3 - "$doc" "$E2E_OUT/expected-clipboard.bin" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+texts = []
+ifd = struct.unpack_from("<I", data, 4)[0]
+while ifd:
+    count = struct.unpack_from("<H", data, ifd)[0]
+    text = b""
+    for i in range(count):
+        tag, kind, n, value = struct.unpack_from("<HHII", data, ifd + 2 + 12 * i)
+        if tag == 37679:
+            raw = data[value:value + n] if n > 4 else data[ifd + 10 + 12 * i:][:n]
+            length = struct.unpack_from("<I", raw, 2)[0]
+            text = raw[6:6 + length]
+            if text.endswith(b"\r\0"):
+                text = text[:-2]
+    texts.append(text)
+    ifd = struct.unpack_from("<I", data, ifd + 2 + 12 * count)[0]
+# Every page's text and a line break, then the terminating zero byte.
+open(sys.argv[2], "wb").write(b"".join(t + b"\r\n" for t in texts) + b"\0")
+print(f"{len(texts)} pages of text: {[t.decode('cp1252') for t in texts]}")
+EOF
+tiff="$E2E_OUT/sample.tif"
+cp "$E2E_SAMPLE" "$tiff"
+printf 'II' | dd of="$tiff" bs=1 count=2 conv=notrunc status=none
+page1_size=$(identify -format '%wx%h\n' "$tiff" 2>/dev/null | head -n 1)
+[ -n "$page1_size" ] || die "cannot read the sample's page size"
+
+start_program "$(winpath "$doc")"
+probe wait-panel 1 "Page 1 of 3" 15000 >/dev/null || die "the document did not open"
+focus_view
+
+# --- Ctrl+A: the whole document's text, as CF_TEXT.
+keys ctrl+a
+clip="$E2E_OUT/clipboard.bin"
+copied=false
+for _ in $(seq 20); do
+  if probe clipboard "$clip" 2>/dev/null && cmp -s "$clip" "$E2E_OUT/expected-clipboard.bin"; then
+    copied=true
+    break
+  fi
+  sleep 0.25
+done
+if $copied; then
+  pass "Ctrl+A: the clipboard holds every page's text, CR LF after each"
+else
+  fail "Ctrl+A: the clipboard's CF_TEXT bytes differ from the pages' texts"
+  echo "expected:" && od -c "$E2E_OUT/expected-clipboard.bin" | head -20
+  echo "clipboard:" && od -c "$clip" 2>/dev/null | head -20
+fi
+expect "Ctrl+A: no message box" probe no-box
+
+# --- Ctrl+S with the focus in the view: the save dialog, a typed name, Enter.
+bmp="$E2E_OUT/page1.bmp"
+focus_view
+keys ctrl+s
+dialog=$(probe wait-box "Save as bitmap" 10000 | head -n 1) || true
+expect_eq "Ctrl+S in the view opens the save dialog" "$dialog" "Save as bitmap"
+if [ "$dialog" == "Save as bitmap" ]; then
+  dialog_window=$(xdotool search --name '^Save as bitmap$' 2>/dev/null | head -n 1)
+  [ -n "$dialog_window" ] && xdotool windowfocus "$dialog_window" 2>/dev/null || true
+  sleep 0.3
+  shot save-dialog 0 0 1280 1024 >/dev/null
+  xdotool type --delay 20 "$(winpath "$bmp")"
+  keys Return
+  for _ in $(seq 50); do
+    [ -s "$bmp" ] && probe no-box >/dev/null 2>&1 && break
+    sleep 0.2
+  done
+  expect "Ctrl+S: the bitmap file is written" test -s "$bmp"
+  expect_eq "Ctrl+S: the bitmap has page 1's size" \
+    "$(identify -format '%m %wx%h' "$bmp" 2>/dev/null)" "BMP3 $page1_size"
+  # Page 1 is black and white, stored losslessly: its pixels come back exactly.
+  expect_eq "Ctrl+S: the bitmap's pixels are page 1's" \
+    "$(compare -quiet -metric AE "$bmp" "$tiff[0]" null: 2>&1 || true)" 0
+  expect "Ctrl+S: no message box afterwards" probe no-box
+fi
+
+# --- Ctrl+P: pages 2 to 3 on the PDF printer.
+# "colour" when a fair number of a rendered page's pixels are coloured, else "grey".
+colour_kind() {
+  python3 - "$1" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+parts = data.split(maxsplit=3)
+maximum = parts[3].split(maxsplit=1)[0]
+pixels = parts[3][len(maximum) + 1:]
+coloured = sum(1 for i in range(0, len(pixels) - 2, 3)
+               if max(pixels[i:i + 3]) - min(pixels[i:i + 3]) > 40)
+print("colour" if coloured > 100 else "grey")
+PY
+}
+[ "$(lpstat -d 2>/dev/null)" == "system default destination: PDF" ] ||
+  die "the CUPS printer \"PDF\" is not the default (./test starts it)"
+pdf_dirs=("$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS)
+focus_view
+keys ctrl+p
+dialog=$(probe wait-box Print 10000 | head -n 1) || true
+expect_eq "Ctrl+P opens the print dialog" "$dialog" "Print"
+if [ "$dialog" == "Print" ]; then
+  shot print-dialog 0 0 1280 1024 >/dev/null
+  expect "the print dialog takes pages 2 to 3" probe print-pages 2 3
+  pdf=""
+  for _ in $(seq 150); do
+    pdf=$(find "${pdf_dirs[@]}" -name "*$job*.pdf" 2>/dev/null | head -n 1 || true)
+    [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && break
+    pdf=""
+    sleep 0.2
+  done
+  expect "Ctrl+P: the PDF printer writes a file" test -n "$pdf"
+  if [ -n "$pdf" ]; then
+    cp "$pdf" "$E2E_OUT/printed.pdf"
+    rm -f "$pdf"
+    expect_eq "Ctrl+P: the PDF has pages 2 and 3" \
+      "$(pdfinfo "$E2E_OUT/printed.pdf" | sed -n 's/^Pages: *//p')" 2
+    # Page 2 of the sample is grey, page 3 in colour: the printed pages tell which they are.
+    pdftoppm -r 20 "$E2E_OUT/printed.pdf" "$E2E_OUT/printed"
+    expect_eq "Ctrl+P: grey page 2, then colour page 3" \
+      "$(for f in "$E2E_OUT"/printed-*.ppm; do colour_kind "$f"; done | tr '\n' ' ')" "grey colour "
+  fi
+  expect "Ctrl+P: no message box afterwards" probe no-box
+fi
+
+focus_view
+keys alt+F4
+expect "Alt+F4 ends the process" wait_exit 10
+finish

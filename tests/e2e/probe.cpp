@@ -58,35 +58,35 @@ bool waitFor(DWORD ms, Done done) {
   }
 }
 
+struct ClassSearch {
+  const char* wanted;
+  HWND found;
+};
+
+BOOL CALLBACK matchClass(HWND child, LPARAM data) {
+  auto* search = reinterpret_cast<ClassSearch*>(data);
+  if (className(child) != search->wanted) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
 HWND findDescendant(HWND parent, const char* wantedClass) {
-  struct Search {
-    const char* wanted;
-    HWND found;
-  } search{wantedClass, nullptr};
-  EnumChildWindows(
-      parent,
-      [](HWND child, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (className(child) != s->wanted) return TRUE;
-        s->found = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  ClassSearch search{wantedClass, nullptr};
+  EnumChildWindows(parent, matchClass, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+BOOL CALLBACK matchScrolling(HWND child, LPARAM data) {
+  LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
+  if ((style & (WS_HSCROLL | WS_VSCROLL)) != (WS_HSCROLL | WS_VSCROLL)) return TRUE;
+  *reinterpret_cast<HWND*>(data) = child;
+  return FALSE;
 }
 
 // The page view: the descendant of the main window that carries both scroll bars.
 HWND pageView(HWND main) {
   HWND found = nullptr;
-  EnumChildWindows(
-      main,
-      [](HWND child, LPARAM data) -> BOOL {
-        LONG_PTR style = GetWindowLongPtrA(child, GWL_STYLE);
-        if ((style & (WS_HSCROLL | WS_VSCROLL)) != (WS_HSCROLL | WS_VSCROLL)) return TRUE;
-        *reinterpret_cast<HWND*>(data) = child;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(main, matchScrolling, reinterpret_cast<LPARAM>(&found));
   return found;
 }
 
@@ -126,39 +126,40 @@ DWORD processOf(HWND window) {
   return pid;
 }
 
+struct BoxSearch {
+  DWORD pid;
+  const std::string* title;
+  HWND found;
+};
+
+BOOL CALLBACK matchBox(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<BoxSearch*>(data);
+  if (!IsWindowVisible(window) || className(window) != "#32770") return TRUE;
+  if (processOf(window) != search->pid) return TRUE;
+  if (*search->title != "*" && windowText(window) != *search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
 // A visible dialog box (class #32770) of the program's process, captioned `title` ("*": any).
 HWND programBox(const std::string& title) {
   HWND main = FindWindowA(kMainClass, nullptr);
   if (!main) return nullptr;
-  struct Search {
-    DWORD pid;
-    const std::string* title;
-    HWND found;
-  } search{processOf(main), &title, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        if (!IsWindowVisible(window) || className(window) != "#32770") return TRUE;
-        if (processOf(window) != s->pid) return TRUE;
-        if (*s->title != "*" && windowText(window) != *s->title) return TRUE;
-        s->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+  BoxSearch search{processOf(main), &title, nullptr};
+  EnumWindows(matchBox, reinterpret_cast<LPARAM>(&search));
   return search.found;
+}
+
+BOOL CALLBACK collectStaticText(HWND child, LPARAM data) {
+  if (className(child) != "Static") return TRUE;
+  std::string text = windowText(child);
+  if (!text.empty()) reinterpret_cast<std::vector<std::string>*>(data)->push_back(text);
+  return TRUE;
 }
 
 std::vector<std::string> staticTexts(HWND box) {
   std::vector<std::string> texts;
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM data) -> BOOL {
-        if (className(child) != "Static") return TRUE;
-        std::string text = windowText(child);
-        if (!text.empty()) reinterpret_cast<std::vector<std::string>*>(data)->push_back(text);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&texts));
+  EnumChildWindows(box, collectStaticText, reinterpret_cast<LPARAM>(&texts));
   return texts;
 }
 

@@ -1,0 +1,480 @@
+// Figures for large documents, measured through the real page-view component
+// and, where a command is involved, through the program's own handlers.
+//
+//   bench write FOLDER            makes the documents (and page.tif for libtiff)
+//   bench measure FOLDER [NATIVE] measures and prints one markdown table; NATIVE
+//                                 is the native libtiff decode of the same page, in ms
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main.h"
+#include "component/PageImage.h"
+#include "component/Raster.h"
+#include "framework/Modal.h"
+#include "tools/docwriter/DocWriter.h"
+
+namespace {
+
+// --- Time and memory -----------------------------------------------------------
+
+double nowMs() {
+  static LARGE_INTEGER frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return f;
+  }();
+  LARGE_INTEGER count;
+  QueryPerformanceCounter(&count);
+  return double(count.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double timeMs(const std::function<void()>& work) {
+  double start = nowMs();
+  work();
+  return nowMs() - start;
+}
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  size_t n = values.size();
+  return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+double worst(const std::vector<double>& values) {
+  return *std::max_element(values.begin(), values.end());
+}
+
+double privateMegabytes() {
+  PROCESS_MEMORY_COUNTERS_EX counters{};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                       sizeof counters);
+  return double(counters.PrivateUsage) / (1024.0 * 1024.0);
+}
+
+// --- The documents -------------------------------------------------------------
+
+const int kWidth = 2480;  // A4 at 300 dpi
+const int kHeight = 3508;
+const int kDistinctPages = 4;
+const int kManyPages = 1000;
+
+const char* const kWords[] = {
+    "the",       "document",   "of",      "imaging",  "page",      "and",        "office",
+    "records",   "shall",      "be",      "kept",     "in",        "accordance", "with",
+    "section",   "regulation", "annual",  "report",   "committee", "minutes",    "to",
+    "for",       "a",          "its",     "members",  "approved",  "budget",     "year",
+    "statement", "accounts",   "revenue", "services", "provided",  "under",      "agreement",
+    "between",   "parties",    "whereas", "hereby",   "payment",   "invoice",    "number",
+    "total",     "amount",     "due",     "date",     "customer",  "signed",     "on",
+    "behalf",    "company",    "limited", "chapter",  "article",   "that",       "which",
+    "is",        "are",        "was",     "not",      "any",       "such",       "other"};
+
+// A page of body text in lines: a heading, paragraphs, a page number.
+struct PageText {
+  std::vector<std::string> lines;
+};
+
+PageText composeText(int seed, HDC dc, int lineWidth) {
+  unsigned state = 2654435761u * unsigned(seed + 1);
+  auto next = [&state] {
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+  };
+  PageText page;
+  const int kLines = 46;
+  for (int line = 0; line < kLines; ++line) {
+    if (line % 9 == 8) {  // a blank line between paragraphs
+      page.lines.emplace_back();
+      continue;
+    }
+    std::string text;
+    for (;;) {
+      std::string word = kWords[next() % (sizeof kWords / sizeof kWords[0])];
+      if (next() % 11 == 0) word += ",";
+      std::string longer = text.empty() ? word : text + " " + word;
+      SIZE extent{};
+      GetTextExtentPoint32A(dc, longer.c_str(), int(longer.size()), &extent);
+      if (extent.cx > lineWidth) break;
+      text = longer;
+    }
+    // The last line of a paragraph is shorter.
+    if (line % 9 == 7) text = text.substr(0, text.size() / 2);
+    page.lines.push_back(text);
+  }
+  return page;
+}
+
+struct MadePage {
+  docwriter::Raster raster;  // set bits are ink
+  std::string text;
+};
+
+// Renders one page with GDI text, black on white, without smoothing: a scanned
+// office page as a fax or scanner codes it.
+MadePage renderPage(int seed) {
+  HDC dc = CreateCompatibleDC(nullptr);
+  mipv::BitmapInfo info = mipv::describeBitmap(kWidth, -kHeight, 1);
+  void* bits = nullptr;
+  HBITMAP bitmap =
+      CreateDIBSection(dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ oldBitmap = SelectObject(dc, bitmap);
+  RECT all{0, 0, kWidth, kHeight};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(0, 0, 0));
+  auto font = [](int height, int weight) {
+    return CreateFontA(-height, 0, 0, 0, weight, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_TT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, NONANTIALIASED_QUALITY, VARIABLE_PITCH, "Tahoma");
+  };
+  const int margin = 300;
+  MadePage made;
+  HFONT heading = font(70, FW_BOLD);
+  HGDIOBJ oldFont = SelectObject(dc, heading);
+  std::string title = "Annual report, section " + std::to_string(seed + 1);
+  TextOutA(dc, margin, margin, title.c_str(), int(title.size()));
+  made.text = title + "\r\n";
+  HFONT body = font(42, FW_NORMAL);  // 10 points at 300 dpi
+  SelectObject(dc, body);
+  PageText text = composeText(seed, dc, kWidth - 2 * margin);
+  int y = margin + 160;
+  for (const std::string& line : text.lines) {
+    TextOutA(dc, margin, y, line.c_str(), int(line.size()));
+    made.text += line + "\r\n";
+    y += 60;
+  }
+  std::string number = "- " + std::to_string(seed + 1) + " -";
+  TextOutA(dc, kWidth / 2 - 40, kHeight - margin, number.c_str(), int(number.size()));
+  made.text += number;
+  GdiFlush();
+  made.raster = docwriter::Raster::blank(kWidth, kHeight, 1);
+  const size_t dibStride = ((size_t(kWidth) + 31) / 32) * 4;
+  const size_t rowBytes = made.raster.stride();
+  for (int row = 0; row < kHeight; ++row) {
+    const uint8_t* in = static_cast<const uint8_t*>(bits) + size_t(row) * dibStride;
+    uint8_t* out = made.raster.data.data() + size_t(row) * rowBytes;
+    for (size_t i = 0; i < rowBytes; ++i) out[i] = uint8_t(~in[i]);  // the DIB's set bits are white
+  }
+  SelectObject(dc, oldFont);
+  SelectObject(dc, oldBitmap);
+  DeleteObject(body);
+  DeleteObject(heading);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return made;
+}
+
+std::string inFolder(const std::string& folder, const char* name) {
+  return folder + "\\" + name;
+}
+
+// Pages already coded are written as they are: a thousand pages take the time of a few.
+docwriter::PageSpec codedPage(const std::vector<uint8_t>& g4, const std::string& text) {
+  docwriter::PageSpec spec;
+  spec.raster.width = kWidth;
+  spec.raster.height = kHeight;
+  spec.raster.bits = 1;
+  spec.rawData = g4;
+  spec.extraTags.push_back(docwriter::RawTag::shorts(259, {4}));
+  spec.dpi = 300;
+  spec.text = text;
+  return spec;
+}
+
+int writeDocuments(const std::string& folder) {
+  std::vector<std::vector<uint8_t>> coded;
+  std::vector<std::string> texts;
+  for (int seed = 0; seed < kDistinctPages; ++seed) {
+    MadePage page = renderPage(seed);
+    coded.push_back(docwriter::encodeG4(page.raster));
+    texts.push_back(page.text);
+  }
+  docwriter::writeFile(inFolder(folder, "one.mdi"),
+                       docwriter::write({codedPage(coded[0], texts[0])}).bytes);
+  docwriter::writeFile(
+      inFolder(folder, "page.tif"),
+      docwriter::write({codedPage(coded[0], texts[0])}, docwriter::Header::II).bytes);
+  std::vector<docwriter::PageSpec> many;
+  for (int i = 0; i < kManyPages; ++i) {
+    std::string text = texts[i % kDistinctPages] + "\r\npage " + std::to_string(i + 1);
+    many.push_back(codedPage(coded[i % kDistinctPages], text));
+  }
+  docwriter::writeFile(inFolder(folder, "thousand.mdi"), docwriter::write(many).bytes);
+  size_t total = 0;
+  for (const auto& g4 : coded) total += g4.size();
+  std::printf("wrote %s: G4 pages of %zu bytes on average\n", folder.c_str(), total / coded.size());
+  return 0;
+}
+
+// --- The program around the real control ----------------------------------------
+
+// Dialogs answered as a person would: the save dialog gets a file name.
+class Answers : public framework::Modal {
+ public:
+  std::string saveAs;
+  std::vector<std::string> messages;
+  int ShowMessageBox(HWND, const std::string& text, const std::string&, UINT) override {
+    messages.push_back(text);
+    return IDOK;
+  }
+  void Beep(UINT) override {}
+  bool ShowSaveDialog(OPENFILENAMEA& settings) override {
+    if (saveAs.size() + 1 > settings.nMaxFile) return false;
+    lstrcpyA(settings.lpstrFile, saveAs.c_str());
+    return true;
+  }
+};
+
+HWND findPageView(HWND form) {
+  HWND found = nullptr;
+  EnumChildWindows(
+      form,
+      [](HWND window, LPARAM param) -> BOOL {
+        char name[64] = {};
+        GetClassNameA(window, name, sizeof name);
+        if (std::string(name).rfind("MiPageView.View", 0) != 0) return TRUE;
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
+
+struct Row {
+  std::string what;
+  std::string figure;
+  std::string target;
+  std::string verdict;
+};
+
+std::string ms(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, value < 10 ? "%.2f ms" : "%.1f ms", value);
+  return text;
+}
+
+std::string mb(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MB", value);
+  return text;
+}
+
+const char* verdict(bool met) {
+  return met ? "met" : "**missed**";
+}
+
+struct Flips {
+  std::vector<double> painted;  // PageNum put until the page is on the screen
+  std::vector<double> settled;  // ... and every message the flip queued handled
+};
+
+// Flips back-to-back as a held Ctrl+PgDn does: between flips the program handles
+// what is waiting and nothing more, so it gets no idle time.
+Flips flip(framework::TApplication& app, TForm1& form, HWND view, LONG first, int count) {
+  Flips flips;
+  for (int i = 0; i < count; ++i) {
+    double start = nowMs();
+    form.mdi->SetPageNum(first + i);
+    UpdateWindow(view);
+    double painted = nowMs();
+    app.ProcessMessages();
+    double settled = nowMs();
+    flips.painted.push_back(painted - start);
+    flips.settled.push_back(settled - start);
+  }
+  return flips;
+}
+
+double nativeMs = 0;
+
+int measure(const std::string& folder) {
+  INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&controls);
+  framework::TApplication app(GetModuleHandleA(nullptr));
+  Answers answers;
+  framework::SetModalUi(&answers);
+  auto form = std::make_unique<TForm1>();
+  Form1 = form.get();
+  form->CommandLine = "bench";  // no document from the command line
+  app.SetMainForm(form.get());
+  form->Show();
+  app.ProcessMessages();
+  HWND view = findPageView(form->Handle());
+  if (!view) {
+    std::fprintf(stderr, "The page view's window was not found: is the component registered?\n");
+    return 1;
+  }
+  const std::string one = inFolder(folder, "one.mdi");
+  const std::string many = inFolder(folder, "thousand.mdi");
+  auto open = [&](const std::string& name) {
+    return timeMs([&] {
+      form->mdi->SetFileName(name);
+      if (form->mdi->PageCount() <= 0) throw std::runtime_error("no pages in " + name);
+    });
+  };
+  auto close = [&] {
+    form->mdi->SetFileName("");
+    app.ProcessMessages();
+  };
+
+  std::vector<Row> rows;
+  const double startMemory = privateMegabytes();
+
+  // Opening.
+  std::vector<double> openOne, openMany;
+  for (int i = 0; i < 20; ++i) {
+    close();
+    openOne.push_back(open(one));
+  }
+  app.ProcessMessages();
+  const double memoryOne = privateMegabytes();
+  for (int i = 0; i < 7; ++i) {
+    close();
+    openMany.push_back(open(many));
+  }
+  form->OpenDocument(many);  // as the program opens it: caption, status, commands
+  app.ProcessMessages();
+  const double memoryMany = privateMegabytes();
+  rows.push_back({"open, 1 page (median of 20)", ms(median(openOne)), "", ""});
+  rows.push_back({"open, 1,000 pages (median of 7)", ms(median(openMany)),
+                  "≤ 2 × 1 page = " + ms(2 * median(openOne)),
+                  verdict(median(openMany) <= 2 * median(openOne))});
+
+  // Flipping: 50 pages fitted to the window, then 50 more at 100 %.
+  form->Action3Execute();
+  app.ProcessMessages();
+  Flips fit = flip(app, *form, view, 1, 50);
+  form->Zoom1Execute();
+  app.ProcessMessages();
+  Flips real = flip(app, *form, view, 51, 50);
+  const double memoryFlipped = privateMegabytes();
+  const std::string flipTarget =
+      nativeMs > 0 ? "< 30 ms and ≤ 3 × native = " + ms(3 * nativeMs) : "< 30 ms";
+  auto flipMet = [&](double value) {
+    return value < 30 && (nativeMs <= 0 || value <= 3 * nativeMs);
+  };
+  auto addFlips = [&](const char* mode, const Flips& flips) {
+    rows.push_back({std::string("page flip, ") + mode + ", until painted: median",
+                    ms(median(flips.painted)), flipTarget,
+                    verdict(flipMet(median(flips.painted)))});
+    rows.push_back({std::string("page flip, ") + mode + ", until painted: worst of 50",
+                    ms(worst(flips.painted)), "", ""});
+    rows.push_back({std::string("page flip, ") + mode + ", with the work it queues: median",
+                    ms(median(flips.settled)), flipTarget,
+                    verdict(flipMet(median(flips.settled)))});
+    rows.push_back({std::string("page flip, ") + mode + ", with the work it queues: worst of 50",
+                    ms(worst(flips.settled)), "", ""});
+  };
+  addFlips("fit to window", fit);
+  addFlips("100 %", real);
+
+  // A flip after the reader paused on a page (neighbours prepared while idle).
+  form->Action3Execute();
+  std::vector<double> afterPause;
+  for (LONG page = 200; page < 210; ++page) {
+    app.ProcessMessages();
+    Sleep(300);
+    app.ProcessMessages();
+    Flips one = flip(app, *form, view, page, 1);
+    afterPause.push_back(one.painted.front());
+  }
+  rows.push_back({"page flip after a pause, fit to window, until painted: median of 10",
+                  ms(median(afterPause)), "(for comparison)", ""});
+
+  // The whole document's text, through the program's handler.
+  std::vector<double> copies;
+  for (int i = 0; i < 3; ++i) copies.push_back(timeMs([&] { form->sellAllTxtExecute(); }));
+  size_t copiedLength = 0;
+  if (OpenClipboard(form->Handle())) {
+    if (HGLOBAL text = GetClipboardData(CF_TEXT)) {
+      if (const char* chars = static_cast<const char*>(GlobalLock(text))) {
+        copiedLength = strlen(chars);
+        if (!strstr(chars, "page 1000")) copiedLength = 0;
+      }
+      GlobalUnlock(text);
+    }
+    CloseClipboard();
+  }
+  if (!copiedLength)
+    std::fprintf(stderr, "The whole document's text did not reach the clipboard\n");
+  char copied[96];
+  std::snprintf(copied, sizeof copied,
+                "whole-document text copy, 1,000 pages, %zu KB (median of 3)", copiedLength / 1024);
+  rows.push_back(
+      {copied, ms(median(copies)), "< 250 ms", verdict(copiedLength && median(copies) < 250)});
+
+  // Saving the current page as a bitmap, through the clipboard, as the program does.
+  answers.saveAs = inFolder(folder, "page.bmp");
+  std::vector<double> saves;
+  for (int i = 0; i < 5; ++i) {
+    DeleteFileA(answers.saveAs.c_str());
+    saves.push_back(timeMs([&] { form->Save0Execute(); }));
+    app.ProcessMessages();
+  }
+  WIN32_FILE_ATTRIBUTE_DATA saved{};
+  bool savedOk = GetFileAttributesExA(answers.saveAs.c_str(), GetFileExInfoStandard, &saved) &&
+                 saved.nFileSizeLow > DWORD(kWidth / 8 * kHeight) && answers.messages.empty();
+  if (!savedOk) std::fprintf(stderr, "The page was not saved as a bitmap\n");
+  rows.push_back({"save page as BMP via the clipboard (median of 5)", ms(median(saves)), "< 250 ms",
+                  verdict(savedOk && median(saves) < 250)});
+  rows.push_back({"save page as BMP: worst of 5", ms(worst(saves)), "", ""});
+
+  // Memory.
+  rows.push_back({"private bytes at start, window shown", mb(startMemory), "", ""});
+  rows.push_back({"private bytes after opening 1 page", mb(memoryOne), "", ""});
+  rows.push_back({"private bytes after opening 1,000 pages", mb(memoryMany), "", ""});
+  rows.push_back({"private bytes after flipping through 100 pages", mb(memoryFlipped),
+                  "growth < 32 MB", verdict(memoryFlipped - memoryMany < 32)});
+
+  if (nativeMs > 0)
+    rows.push_back(
+        {"native libtiff decode of the same page (floor, median)", ms(nativeMs), "", ""});
+
+  std::printf("\n| Measurement | Figure | Target | |\n|---|---:|---|---|\n");
+  for (const Row& row : rows)
+    std::printf("| %s | %s | %s | %s |\n", row.what.c_str(), row.figure.c_str(), row.target.c_str(),
+                row.verdict.c_str());
+  std::fflush(stdout);
+
+  close();
+  form.reset();
+  framework::SetModalUi(nullptr);
+  return 0;
+}
+
+// COM on this thread as a single-threaded apartment, as the program has it.
+struct OleSession {
+  HRESULT hr = OleInitialize(nullptr);
+  ~OleSession() {
+    if (SUCCEEDED(hr)) OleUninitialize();
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  OleSession ole;
+  const std::string mode = argc > 2 ? argv[1] : "";
+  try {
+    if (mode == "write") return writeDocuments(argv[2]);
+    if (mode == "measure") {
+      if (argc > 3) nativeMs = std::atof(argv[3]);
+      return measure(argv[2]);
+    }
+  } catch (const std::exception& failure) {
+    std::fprintf(stderr, "bench: %s\n", failure.what());
+    return 1;
+  }
+  std::fprintf(stderr, "usage: bench write FOLDER | bench measure FOLDER [NATIVE_MS]\n");
+  return 2;
+}

@@ -179,6 +179,12 @@ std::optional<PageImage> decodeJpeg(const Document& document, size_t index) {
     uint32_t width = std::min(cellWidth, page.width - x);
     uint32_t rows = uint32_t(std::min<uint64_t>(cellHeight, page.height - y));
     std::vector<uint8_t> stream = jpegStream(document.chunkBytes(chunks[i]), tables);
+    // WIC decodes the whole frame it is handed: one larger than its strip or tile is refused
+    // before WIC allocates for it.
+    uint32_t frameWidth = 0, frameHeight = 0;
+    if (!jpegFrameSize(stream.data(), stream.size(), &frameWidth, &frameHeight) ||
+        frameWidth > cellWidth || frameHeight > cellHeight)
+      return std::nullopt;
     if (!decodeInto(factory.get(), std::move(stream), image, x, uint32_t(y), width, rows))
       return std::nullopt;
   }
@@ -327,6 +333,7 @@ PageImage decodePage(const Document& document, size_t index) {
   if (page.width == 0 || page.height == 0 || uint64_t(page.width) * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(index + 1) + " is too large to show.");
   try {
+    document.checkDecodable(index);  // a bomb or cut-off data: refused before allocating
     if (page.compression == 7) {
       if (std::optional<PageImage> image = decodeJpeg(document, index)) return std::move(*image);
     }

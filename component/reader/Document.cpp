@@ -114,6 +114,14 @@ size_t typeSize(uint16_t type) {
 // A chain longer than this is cut: more pages than anyone scans, and a bound on memory.
 constexpr size_t kMaxPages = 100000;
 
+// Directories and location arrays of different pages do not share bytes in a sound file, so
+// reading them all reads about the file once. Damaged links can make thousands of pages read
+// the same large directory or array again and again; this bounds that to a multiple of the
+// file's size.
+uint64_t workBudget(uint64_t fileSize) {
+  return 4 * fileSize + 64 * 1024;
+}
+
 struct Entry {
   uint16_t tag = 0;
   uint16_t type = 0;
@@ -123,7 +131,8 @@ struct Entry {
 
 class Parser {
  public:
-  Parser(const ByteSource& src, bool big) : src_(src), big_(big), size_(src.size()) {}
+  Parser(const ByteSource& src, bool big)
+      : src_(src), big_(big), size_(src.size()), budget_(workBudget(size_)) {}
 
   uint16_t u16(const uint8_t* p) const {
     return big_ ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
@@ -154,6 +163,12 @@ class Parser {
   [[noreturn]] void damaged(size_t number, const std::string& what) const {
     throw ReadError("The file is damaged: page " + std::to_string(number) + " " + what + ".");
   }
+  void spend(uint64_t bytes) const {
+    work_ += bytes;
+    if (work_ > budget_)
+      throw ReadError(
+          "The file is damaged: its pages share their directories or image data locations.");
+  }
 
   const ByteSource& src_;
   bool big_;
@@ -162,6 +177,8 @@ class Parser {
   std::vector<uint8_t> ifd_;
   uint64_t ifdOffset_ = 0;
   uint64_t nextIfd_ = 0;
+  uint64_t budget_;
+  mutable uint64_t work_ = 0;
 };
 
 std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64_t* next) {
@@ -178,6 +195,7 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
   if (ifdOffset + len > size_)
     throw ReadError("The file is truncated: page " + std::to_string(number) +
                     "'s directory runs past the end of the file.");
+  spend(len);
   ifd_.resize(size_t(len));
   if (len > guess) src_.read(ifdOffset + guess, ifd_.data() + guess, size_t(len - guess));
   ifdOffset_ = ifdOffset;
@@ -244,6 +262,7 @@ void Parser::forEachChunk(const Entry& offsets, const Entry& counts, size_t numb
       (counts.type != kShort && counts.type != kLong))
     damaged(number, "has malformed image data locations");
   size_t osz = typeSize(offsets.type), csz = typeSize(counts.type);
+  spend(uint64_t{offsets.count} * (osz + csz));
   constexpr uint32_t kChunk = 1024;
   std::vector<uint8_t> ob(kChunk * 4), cb(kChunk * 4);
   for (uint32_t first = 0; first < offsets.count; first += kChunk) {
@@ -366,6 +385,11 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   if (tileOffsets.tag) {
     page.tiled = true;
     if (page.tileWidth == 0 || page.tileLength == 0) damaged(number, "has tiles of no size");
+    // Writers round tiles up to a standard size, so a tile may be larger than its page, but
+    // not by much: each tile is decoded whole, and its size is summed with the page's.
+    auto roomy = [](uint32_t side) { return (std::max<uint64_t>(side, 1024) + 15) / 16 * 16; };
+    if (page.tileWidth > roomy(page.width) || page.tileLength > roomy(page.height))
+      damaged(number, "has tiles far larger than the page");
     checkData(tileOffsets, tileCounts, number);
   } else if (stripOffsets.tag) {
     checkData(stripOffsets, stripCounts, number);
@@ -460,6 +484,77 @@ std::unique_ptr<ByteSource> Document::singlePageView(size_t index) const {
   patches.push_back({0, std::move(header)});
   patches.push_back({p.nextPointerOffset, std::vector<uint8_t>(4, 0)});
   return std::make_unique<OverlaySource>(source_, std::move(patches));
+}
+
+// --- Refusing what cannot be decoded ----------------------------------------------
+
+namespace {
+
+// The fewest stored bytes that can decode to `decoded` bytes of `rows` rows: each codec's
+// best case (a blank page), with room to spare.
+uint64_t leastStoredBytes(uint16_t compression, uint64_t decoded, uint64_t rows) {
+  switch (Compression(compression)) {
+    case Compression::None:
+      return decoded;
+    case Compression::PackBits:
+      return decoded / 64;  // two bytes repeat one 128 times
+    case Compression::CcittRle:
+    case Compression::CcittG3:
+    case Compression::CcittG4:
+      return rows / 8;  // a blank row can take a single bit
+    case Compression::Lzw:
+    case Compression::Deflate:
+    case Compression::AdobeDeflate:
+    case Compression::OldJpeg:
+    case Compression::Jpeg:
+      // Deflate reaches 1032:1, LZW about 1400:1, JPEG about that with one bit per block.
+      return decoded / 4096;
+  }
+  return 0;  // no decoder reads it: the page becomes a placeholder without its data
+}
+
+}  // namespace
+
+void Document::checkDecodable(size_t index) const {
+  const Page& p = page(index);
+  uint64_t rowBytes = (uint64_t{p.width} * p.samplesPerPixel * p.bitsPerSample + 7) / 8;
+  uint64_t decoded = rowBytes * p.height;
+  uint64_t stored = 0;
+  for (const DataChunk& chunk : pageData(index)) stored += chunk.length;
+  if (stored < leastStoredBytes(p.compression, decoded, p.height))
+    throw ReadError("The file is damaged: page " + std::to_string(index + 1) + "'s " +
+                    std::to_string(stored) + " bytes of image data cannot make a " +
+                    std::to_string(p.width) + " by " + std::to_string(p.height) + " page.");
+}
+
+bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height) {
+  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  size_t at = 2;
+  while (at + 4 <= size) {
+    if (data[at] != 0xFF) return false;
+    uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
+      at += 2;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) return false;  // the scan, or the end, came first
+    size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
+    if (length < 2 || length > size - at - 2) return false;
+    bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (length < 7) return false;
+      *height = uint32_t(data[at + 5]) << 8 | data[at + 6];
+      *width = uint32_t(data[at + 7]) << 8 | data[at + 8];
+      return true;
+    }
+    at += 2 + length;
+  }
+  return false;
 }
 
 // --- The recognised-text tag ---------------------------------------------------

@@ -87,6 +87,10 @@ class Document {
   // The bytes of one strip or tile, or of the page's JPEG tables (empty when none).
   std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
   std::vector<uint8_t> jpegTables(size_t index) const;
+  // Throws ReadError when the page's stored image data cannot make the page it declares: cut
+  // short, or a decompression bomb (a few bytes claiming a huge colour page). Decoders ask
+  // before allocating for the page; the document and its text stay usable either way.
+  void checkDecodable(size_t index) const;
   bool bigEndian() const { return bigEndian_; }
   const ByteSource& source() const { return *source_; }
 
@@ -99,6 +103,10 @@ class Document {
   std::vector<Page> pages_;
   bool bigEndian_ = false;
 };
+
+// The size a JPEG stream's frame header declares, read before the stream goes to a decoder
+// that allocates for it. False when no frame header comes before the first scan.
+bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height);
 
 // Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian
 // length, then the text. UTF-8 when valid, Windows-1252 otherwise; an embedded

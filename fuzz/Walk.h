@@ -1,0 +1,95 @@
+// Everything a caller does with a document short of decoding its pixels, on bytes of any
+// kind: the fuzzing target's body, also run by the regression tests native and under Wine.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "component/reader/Document.h"
+
+namespace fuzzwalk {
+
+struct Outcome {
+  bool opened = false;
+  size_t pages = 0;
+  std::string refusal;     // why it did not open
+  size_t undecodable = 0;  // pages a decoder refuses before allocating for them
+};
+
+// Keeps the reads from being optimised away.
+inline volatile uint64_t keep = 0;
+
+// Returns how many pages a decoder would refuse.
+inline size_t readEverything(const mdi::Document& doc);
+
+// Opens the bytes and reads every fact, text, strip and view of every page. Only opening may
+// refuse (ReadError); once a document is open, reading what it promised must not fail, so any
+// later exception escapes as a finding.
+inline Outcome walk(const uint8_t* data, size_t size) {
+  Outcome outcome;
+  std::unique_ptr<mdi::Document> doc;
+  try {
+    doc = std::make_unique<mdi::Document>(
+        mdi::Document::open(mdi::memorySource(std::vector<uint8_t>(data, data + size))));
+  } catch (const mdi::ReadError& e) {
+    outcome.refusal = e.what();
+    return outcome;
+  }
+  outcome.opened = true;
+  outcome.pages = doc->pageCount();
+  outcome.undecodable = readEverything(*doc);
+  return outcome;
+}
+
+inline size_t readEverything(const mdi::Document& doc) {
+  uint64_t sink = 0;
+  size_t undecodable = 0;
+  for (size_t i = 0; i < doc.pageCount(); ++i) {
+    const mdi::Page& p = doc.page(i);
+    sink += p.width + p.height + p.bitsPerSample + p.samplesPerPixel + p.photometric +
+            p.compression + p.rowsPerStrip + p.tileWidth + p.tileLength + uint64_t(p.dpiX) +
+            uint64_t(p.dpiY) + p.tiled;
+    std::u16string text = doc.pageText(i);
+    for (char16_t c : text) sink += c;
+    // What a decoder asks before it allocates for the page, and for each JPEG strip or tile
+    // (on its own, and after the page's shared tables).
+    try {
+      doc.checkDecodable(i);
+    } catch (const mdi::ReadError&) {
+      ++undecodable;
+    }
+    std::vector<uint8_t> tables = doc.jpegTables(i);
+    for (uint8_t b : tables) sink += b;
+    for (const mdi::DataChunk& chunk : doc.pageData(i)) {
+      std::vector<uint8_t> bytes = doc.chunkBytes(chunk);
+      if (!bytes.empty()) sink += bytes.front() + bytes.back();
+      // As the decoder splices them: the tables without their end, the strip without its start.
+      std::vector<uint8_t> stream = tables;
+      if (stream.size() >= 4 && bytes.size() >= 2) {
+        stream.resize(stream.size() - 2);
+        stream.insert(stream.end(), bytes.begin() + 2, bytes.end());
+      }
+      uint32_t width = 0, height = 0;
+      if (mdi::jpegFrameSize(bytes.data(), bytes.size(), &width, &height)) sink += width + height;
+      if (mdi::jpegFrameSize(stream.data(), stream.size(), &width, &height)) sink += width;
+    }
+    // What a codec is handed: the page alone, every byte of it.
+    std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(i);
+    std::vector<uint8_t> seen(size_t(view->size()));
+    view->read(0, seen.data(), seen.size());
+    for (size_t at = 0; at < seen.size(); at += 61) sink += seen[at];
+    // A codec parses the view as a document of its own; bytes shared with the patched header
+    // may make it refuse, which is its right.
+    try {
+      sink += mdi::Document::open(mdi::memorySource(std::move(seen))).pageCount();
+    } catch (const mdi::ReadError&) {
+    }
+  }
+  keep = sink;
+  return undecodable;
+}
+
+}  // namespace fuzzwalk

@@ -1,0 +1,146 @@
+// Hostile and damaged input: the fuzzer's findings, decompression bombs and absurd pages.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "component/PageImage.h"
+#include "fuzz/Walk.h"
+#include "fuzz/regressions/Findings.h"
+#include "tests/reader/Documents.h"
+
+using docwriter::Codec;
+using docwriter::PageSpec;
+using docwriter::RawTag;
+using readertest::openBytes;
+using readertest::patternPage;
+
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point started) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+}
+
+// The same cases fuzz/run replays natively under the sanitizers.
+TEST(BadInput, RecordedFindingsOpenOrAreRefusedAsExpected) {
+  for (const findings::Finding& f : findings::all()) {
+    SCOPED_TRACE(f.name);
+    auto started = std::chrono::steady_clock::now();
+    fuzzwalk::Outcome got = fuzzwalk::walk(f.bytes.data(), f.bytes.size());
+    EXPECT_LT(secondsSince(started), 2.0);
+    if (f.refusal.empty()) {
+      ASSERT_TRUE(got.opened) << got.refusal;
+      EXPECT_EQ(f.pages, got.pages);
+      EXPECT_EQ(f.undecodable, got.undecodable);
+    } else {
+      EXPECT_FALSE(got.opened);
+      EXPECT_NE(std::string::npos, got.refusal.find(f.refusal)) << got.refusal;
+    }
+  }
+}
+
+// A page whose few bytes claim a large colour image is shown as the placeholder, without
+// decoding; the document opens, its text is there and its other pages show.
+TEST(BadInput, BombPageBecomesAPlaceholderAndKeepsItsText) {
+  PageSpec before = patternPage(120, 90, 1, Codec::G4, 1);
+  before.text = "Before";
+  PageSpec bomb = patternPage(8, 8, 24, Codec::None);
+  bomb.rawData = std::vector<uint8_t>(64, 0x80);
+  bomb.extraTags = {RawTag::longs(256, {6000}), RawTag::longs(257, {8000}),
+                    RawTag::shorts(259, {5})};
+  bomb.text = "Still copyable";
+  mdi::Document doc = openBytes(docwriter::write({before, bomb}).bytes);
+  ASSERT_EQ(2u, doc.pageCount());
+  EXPECT_THROW(doc.checkDecodable(1), mdi::ReadError);
+  EXPECT_NO_THROW(doc.checkDecodable(0));
+  mdi::PageImage image = mdi::decodePage(doc, 1);
+  EXPECT_TRUE(image.placeholder);
+  EXPECT_EQ(6000u, image.width);
+  EXPECT_EQ(8000u, image.height);
+  EXPECT_EQ(u"Still copyable", doc.pageText(1));
+  EXPECT_EQ(u"Before", doc.pageText(0));
+  EXPECT_FALSE(mdi::decodePage(doc, 0).placeholder);
+}
+
+// WIC's JPEG decoder decodes the whole frame a stream declares: a strip whose frame header
+// claims far more than the strip is refused before it is handed over.
+TEST(BadInput, JpegStripClaimingALargerFrameIsNotDecoded) {
+  struct Row {
+    const char* name;
+    uint16_t width;
+    uint16_t height;
+    bool placeholder;
+  };
+  const Row rows[] = {
+      {"as written", 64, 48, false},
+      {"taller than its strip", 64, 4000, true},
+      {"wider than its page", 4000, 48, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    PageSpec page = patternPage(64, 48, 8, Codec::Jpeg, 2);
+    page.text = "jpeg";
+    docwriter::Written w = docwriter::write({page});
+    // The frame header (FF C0, length, precision, height, width) in the only strip.
+    size_t at = size_t(w.pages[0].dataOffset);
+    while (!(w.bytes[at] == 0xFF && w.bytes[at + 1] == 0xC0)) ++at;
+    w.bytes[at + 5] = uint8_t(row.height >> 8);
+    w.bytes[at + 6] = uint8_t(row.height);
+    w.bytes[at + 7] = uint8_t(row.width >> 8);
+    w.bytes[at + 8] = uint8_t(row.width);
+    mdi::Document doc = openBytes(w.bytes);
+    mdi::PageImage image = mdi::decodePage(doc, 0);
+    EXPECT_EQ(row.placeholder, image.placeholder);
+    EXPECT_EQ(64u, image.width);
+    EXPECT_EQ(u"jpeg", doc.pageText(0));
+  }
+}
+
+TEST(BadInput, ReadsTheFrameSizeAJpegStreamDeclares) {
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    bool found;
+    uint32_t width;
+    uint32_t height;
+  };
+  const std::vector<uint8_t> sof0{0xFF, 0xC0, 0, 11, 8, 0x01, 0x2C, 0x02, 0x58, 1, 1, 0x11, 0};
+  const std::vector<uint8_t> sof2{0xFF, 0xC2, 0, 11, 8, 0, 16, 0, 32, 1, 1, 0x11, 0};
+  const std::vector<uint8_t> soi{0xFF, 0xD8};
+  const std::vector<uint8_t> app0{0xFF, 0xE0, 0, 4, 'J', 'F'};
+  const std::vector<uint8_t> dht{0xFF, 0xC4, 0, 3, 0};
+  const std::vector<uint8_t> sos{0xFF, 0xDA, 0, 8, 1, 1, 0, 0, 63, 0};
+  auto join = [](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  std::vector<uint8_t> cut = join({soi, sof0});
+  cut.resize(cut.size() - 6);
+  std::vector<uint8_t> overlong = join({soi, app0, sof0});
+  overlong[5] = 0xF0;  // APP0's length runs past the end
+  const Row rows[] = {
+      {"frame first", join({soi, sof0, sos}), true, 600, 300},
+      {"after other segments", join({soi, app0, dht, sof0, sos}), true, 600, 300},
+      {"after fill bytes", join({soi, {0xFF, 0xFF}, sof0}), true, 600, 300},
+      {"progressive", join({soi, sof2, sos}), true, 32, 16},
+      {"no start of image", join({app0, sof0}), false, 0, 0},
+      {"scan before the frame", join({soi, sos, sof0}), false, 0, 0},
+      {"frame header cut short", cut, false, 0, 0},
+      {"segment past the end", overlong, false, 0, 0},
+      {"tables only", join({soi, dht, {0xFF, 0xD9}}), false, 0, 0},
+      {"empty", {}, false, 0, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    uint32_t width = 0, height = 0;
+    EXPECT_EQ(row.found, mdi::jpegFrameSize(row.bytes.data(), row.bytes.size(), &width, &height));
+    if (row.found) {
+      EXPECT_EQ(row.width, width);
+      EXPECT_EQ(row.height, height);
+    }
+  }
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 #include <string>
 #include <utility>
 
+#include "component/G4Decoder.h"
 #include "component/PageImage.h"
 #include "component/PageStream.h"
 #include "framework/ComPtr.h"
@@ -336,6 +337,10 @@ PageImage decodePage(const Document& document, size_t index) {
     document.checkDecodable(index);  // a bomb or cut-off data: refused before allocating
     if (page.compression == 7) {
       if (std::optional<PageImage> image = decodeJpeg(document, index)) return std::move(*image);
+    }
+    // Most scanned pages are G4: decoded here directly, several times faster than through WIC.
+    if (page.compression == 4) {
+      if (std::optional<PageImage> image = decodeG4Page(document, index)) return std::move(*image);
     }
     if (knownCompression(page.compression)) {
       if (std::optional<PageImage> image = decodeWithWic(document, index)) return std::move(*image);

@@ -515,16 +515,13 @@ uint64_t leastStoredBytes(uint16_t compression, uint64_t decoded, uint64_t rows)
 
 }  // namespace
 
-void Document::checkDecodable(size_t index) const {
+bool Document::decodable(size_t index) const {
   const Page& p = page(index);
   uint64_t rowBytes = (uint64_t{p.width} * p.samplesPerPixel * p.bitsPerSample + 7) / 8;
   uint64_t decoded = rowBytes * p.height;
   uint64_t stored = 0;
   for (const DataChunk& chunk : pageData(index)) stored += chunk.length;
-  if (stored < leastStoredBytes(p.compression, decoded, p.height))
-    throw ReadError("The file is damaged: page " + std::to_string(index + 1) + "'s " +
-                    std::to_string(stored) + " bytes of image data cannot make a " +
-                    std::to_string(p.width) + " by " + std::to_string(p.height) + " page.");
+  return stored >= leastStoredBytes(p.compression, decoded, p.height);
 }
 
 bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height) {

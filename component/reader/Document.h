@@ -87,10 +87,10 @@ class Document {
   // The bytes of one strip or tile, or of the page's JPEG tables (empty when none).
   std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
   std::vector<uint8_t> jpegTables(size_t index) const;
-  // Throws ReadError when the page's stored image data cannot make the page it declares: cut
-  // short, or a decompression bomb (a few bytes claiming a huge colour page). Decoders ask
-  // before allocating for the page; the document and its text stay usable either way.
-  void checkDecodable(size_t index) const;
+  // False when the page's stored image data cannot make the page it declares: cut short, or
+  // a decompression bomb (a few bytes claiming a huge colour page). Decoders ask before they
+  // allocate for the page; the document and its text stay usable either way.
+  bool decodable(size_t index) const;
   bool bigEndian() const { return bigEndian_; }
   const ByteSource& source() const { return *source_; }
 

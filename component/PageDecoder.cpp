@@ -334,7 +334,8 @@ PageImage decodePage(const Document& document, size_t index) {
   if (page.width == 0 || page.height == 0 || uint64_t(page.width) * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(index + 1) + " is too large to show.");
   try {
-    document.checkDecodable(index);  // a bomb or cut-off data: refused before allocating
+    // A bomb or cut-off data: the placeholder, before anything is allocated for the image.
+    if (!document.decodable(index)) return placeholder(page);
     if (page.compression == 7) {
       if (std::optional<PageImage> image = decodeJpeg(document, index)) return std::move(*image);
     }

@@ -8,6 +8,14 @@ page inside a dark one-pixel frame, so the page's box is where the pixels stop b
   analyse.py zoom SHOT_ZOOMED SHOT_FIT X Y W H PAGE_W PAGE_H FACTOR
       in SHOT_ZOOMED the page overflows the view to the right and below, and its ink lies
       FACTOR / (the fitted page's scale) farther from the page's top edge than in SHOT_FIT
+  analyse.py scale SHOT X Y W H PAGE_W FACTOR
+      the page's whole width is in the view, PAGE_W * FACTOR pixels wide (within 2 %)
+  analyse.py fit-width SHOT X Y W H
+      the page spans the view's width, with background on both sides, and overflows below
+  analyse.py fit-height SHOT X Y W H PAGE_W PAGE_H
+      the page spans the view's height, with background above and below, in its proportions
+  analyse.py fit-content SHOT X Y W H
+      the page's content (what is darker than paper inside the page's frame) is centred in the view and as large as the view allows in one direction
   analyse.py differ SHOT_A SHOT_B X Y W H MIN_FRACTION
       at least MIN_FRACTION of the rectangle's pixels differ between the two
   analyse.py same SHOT_A SHOT_B X Y W H
@@ -124,6 +132,83 @@ def zoom(args):
     return None
 
 
+def page_or_problem(args):
+    shot, x, y, w, h = args[0], *map(int, args[1:5])
+    rows = load(shot, x, y, w, h)
+    box = page_box(rows)
+    if box is not None:
+        print(f"page box {box} in a {w}x{h} view")
+    return rows, box, w, h
+
+
+def scale(args):
+    _, box, w, h = page_or_problem(args)
+    if box is None:
+        return "no page in the view"
+    left, _, right, _ = box
+    if left < 2 or right > w - 2:
+        return f"the page box {box} touches the view's sides"
+    expected = int(args[5]) * float(args[6])
+    shown = right - left - 2
+    print(f"page {shown} pixels wide, expected {expected:.1f}")
+    if abs(shown / expected - 1) > 0.02:
+        return f"the page is {shown} pixels wide, not {expected:.1f}"
+    return None
+
+
+def fit_width(args):
+    _, box, w, h = page_or_problem(args)
+    if box is None:
+        return "no page in the view"
+    left, _, right, bottom = box
+    if left < 2 or right > w - 2:
+        return f"the page box {box} touches the view's sides"
+    if w - (right - left) > 24:
+        return f"the page could be wider: {w - (right - left)} pixels spare"
+    if bottom < h - 1:
+        return f"the page {box} ends above the view's bottom: it is not wider than the view allows"
+    return None
+
+
+def fit_height(args):
+    _, box, w, h = page_or_problem(args)
+    if box is None:
+        return "no page in the view"
+    left, top, right, bottom = box
+    page_w, page_h = int(args[5]), int(args[6])
+    if top < 2 or bottom > h - 2:
+        return f"the page box {box} touches the view's top or bottom"
+    if h - (bottom - top) > 24:
+        return f"the page could be taller: {h - (bottom - top)} pixels spare"
+    if left >= 2 and right <= w - 2:
+        shown_w, shown_h = right - left - 2, bottom - top - 2
+        if abs(shown_w / shown_h - page_w / page_h) > 0.02:
+            return f"page shown {shown_w}x{shown_h}, not in the proportions of {page_w}x{page_h}"
+    return None
+
+
+def fit_content(args):
+    rows, box, w, h = page_or_problem(args)
+    if box is None:
+        return "no page in the view"
+    # Inside the page's frame: the page's own edges are not its content.
+    page_left, page_top, page_right, page_bottom = box
+    marks = [(r, c) for r, row in enumerate(rows) for c, p in enumerate(row)
+             if page_top + 2 <= r < page_bottom - 2 and page_left + 2 <= c < page_right - 2
+             and not is_background(p) and min(p) < 200]
+    if not marks:
+        return "nothing but background and paper in the view"
+    top, bottom = min(r for r, _ in marks), max(r for r, _ in marks) + 1
+    left, right = min(c for _, c in marks), max(c for _, c in marks) + 1
+    print(f"content box {(left, top, right, bottom)} in a {w}x{h} view")
+    if abs(left - (w - right)) > 16 or abs(top - (h - bottom)) > 16:
+        return "the content is not centred in the view"
+    spare = min(w - (right - left), h - (bottom - top))
+    if spare > 48:
+        return f"the content could be larger: {spare} pixels spare in both directions"
+    return None
+
+
 def count_different(args):
     a, b = args[0], args[1]
     x, y, w, h = map(int, args[2:6])
@@ -149,7 +234,8 @@ def same(args):
 
 
 def main():
-    checks = {"fit": fit, "zoom": zoom, "differ": differ, "same": same}
+    checks = {"fit": fit, "zoom": zoom, "differ": differ, "same": same, "scale": scale,
+              "fit-width": fit_width, "fit-height": fit_height, "fit-content": fit_content}
     if len(sys.argv) < 2 or sys.argv[1] not in checks:
         raise SystemExit(__doc__)
     problem = checks[sys.argv[1]](sys.argv[2:])

@@ -156,3 +156,41 @@ publish() {
   cp "$1" "$E2E_DIR/../../docs/$2"
   echo "Copied to docs/$2"
 }
+
+# sample_facts DOCUMENT: what a person should get from the three-page sample, read from the
+# document itself (its layout is TIFF's apart from the first two bytes; each page's text is in
+# tag 37679: 01 00, a 32-bit length, the text, then a carriage return and a zero byte).
+# Sets PAGE_W, PAGE_H, PAGE_DPI (page 1) and PAGE2_SIZE ("WxH"); writes into $E2E_OUT
+# text-N.utf16 (page N's text as the component copies it), all-text.expected (every page's
+# text with CR LF after each and the closing zero, as Ctrl+A copies it) and sample.tif.
+sample_facts() {
+  python3 - "$1" "$E2E_OUT" <<'PY'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+out = sys.argv[2]
+texts = []
+ifd = struct.unpack_from("<I", data, 4)[0]
+while ifd:
+    count = struct.unpack_from("<H", data, ifd)[0]
+    text = b""
+    for i in range(count):
+        tag, kind, n, value = struct.unpack_from("<HHII", data, ifd + 2 + 12 * i)
+        if tag == 37679:
+            raw = data[value:value + n] if n > 4 else data[ifd + 10 + 12 * i:][:n]
+            length = struct.unpack_from("<I", raw, 2)[0]
+            text = raw[6:6 + length]
+            if text.endswith(b"\r\0"):
+                text = text[:-2]
+    texts.append(text)
+    ifd = struct.unpack_from("<I", data, ifd + 2 + 12 * count)[0]
+for number, text in enumerate(texts, 1):
+    open(f"{out}/text-{number}.utf16", "wb").write(text.decode("cp1252").encode("utf-16-le"))
+open(f"{out}/all-text.expected", "wb").write(b"".join(t + b"\r\n" for t in texts) + b"\0")
+PY
+  local tiff="$E2E_OUT/sample.tif"
+  cp "$1" "$tiff"
+  printf 'II' | dd of="$tiff" bs=1 count=2 conv=notrunc status=none
+  read -r PAGE_W PAGE_H PAGE_DPI <<<"$(identify -format '%w %h %x\n' "$tiff" 2>/dev/null | head -n 1)"
+  PAGE2_SIZE=$(identify -format '%wx%h\n' "$tiff" 2>/dev/null | sed -n 2p)
+  [ -n "$PAGE_DPI" ] && [ -n "$PAGE2_SIZE" ] || die "cannot read the sample's page sizes"
+}

@@ -1,10 +1,12 @@
 // Reads, from outside, what only Windows can tell exactly about a running Folirex: the main
 // window's caption, the status bar's panel texts, message boxes and dialogs, the clipboard's
 // CF_TEXT bytes. The end-to-end scripts run it under Wine in the program's prefix.
+// It also plays the other program that holds the clipboard open.
 //
 //   probe wait-window MS          the main window is shown (exit 1 when it never is)
 //   probe gone MS                 the main window has disappeared
 //   probe caption                 the main window's caption
+//   probe wait-caption TEXT MS    waits until the caption reads TEXT; prints the last one read
 //   probe panel N                 the text of status bar panel N
 //   probe wait-panel N TEXT MS    waits until panel N reads TEXT; prints the last text read
 //   probe geometry                "window X Y W H" and "view X Y W H" (the page view's client
@@ -14,8 +16,14 @@
 //                                 of its static controls, one a line
 //   probe no-box                  exit 1 when the program shows a dialog box
 //   probe press-ok TITLE          presses OK in the program's dialog box captioned TITLE
+//   probe press-cancel TITLE      presses Cancel in the program's dialog box captioned TITLE
 //   probe print-pages FROM TO     in the program's Print dialog: the page range FROM to TO, OK
 //   probe clipboard FILE          writes the clipboard's CF_TEXT block to FILE
+//   probe clipboard-unicode FILE  writes the clipboard's CF_UNICODETEXT, up to its terminating
+//                                 zero, to FILE (UTF-16LE)
+//   probe clipboard-bitmap        prints "WIDTHxHEIGHT" of the clipboard's bitmap (CF_BITMAP)
+//   probe hold-clipboard MS FILE  opens the clipboard and keeps it open for MS milliseconds;
+//                                 creates FILE (a Windows path) once it holds it
 #include <windows.h>
 #include <commctrl.h>
 
@@ -207,6 +215,17 @@ int panel(int index) {
   return 0;
 }
 
+int waitCaption(const char* wanted, DWORD ms) {
+  std::string text;
+  bool matched = waitFor(ms, [&] {
+    HWND main = mainWindow();
+    if (main) text = windowText(main);
+    return main && text == wanted;
+  });
+  std::printf("%s\n", text.c_str());
+  return matched ? 0 : 1;
+}
+
 int waitPanel(int panel, const char* wanted, DWORD ms) {
   std::string text;
   bool read = false;
@@ -255,6 +274,14 @@ int pressOk(const std::string& title) {
   return 0;
 }
 
+int pressCancel(const std::string& title) {
+  HWND box = programBox(title);
+  if (!box) return fail("no dialog box");
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(box, IDCANCEL)));
+  return 0;
+}
+
 // The print dialog's standard controls: the "Pages" choice and its two number fields.
 int printPages(const char* from, const char* to) {
   HWND box = programBox("Print");
@@ -295,6 +322,59 @@ int clipboard(const char* path) {
   return result;
 }
 
+bool openClipboard() {
+  return waitFor(2000, [] { return OpenClipboard(nullptr) != FALSE; });
+}
+
+int clipboardUnicode(const char* path) {
+  if (!openClipboard()) return fail("cannot open the clipboard");
+  int result = 0;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+  if (!text) {
+    result = fail("no CF_UNICODETEXT on the clipboard");
+  } else {
+    const size_t units = GlobalSize(data) / sizeof(wchar_t);
+    size_t length = 0;
+    while (length < units && text[length] != 0) ++length;
+    FILE* out = std::fopen(path, "wb");
+    if (!out || std::fwrite(text, sizeof(wchar_t), length, out) != length)
+      result = fail("cannot write the file");
+    if (out) std::fclose(out);
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return result;
+}
+
+int clipboardBitmap() {
+  if (!openClipboard()) return fail("cannot open the clipboard");
+  int result = 0;
+  // The bitmap's handle belongs to the program that put it there; its device-independent
+  // form, which the clipboard offers beside it, is readable from here.
+  HANDLE data = IsClipboardFormatAvailable(CF_BITMAP) ? GetClipboardData(CF_DIB) : nullptr;
+  const auto* header = data ? static_cast<const BITMAPINFOHEADER*>(GlobalLock(data)) : nullptr;
+  if (!header) {
+    result = fail("no CF_BITMAP on the clipboard");
+  } else {
+    std::printf("%ldx%ld\n", header->biWidth, std::labs(header->biHeight));
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return result;
+}
+
+// Plays another program that keeps the clipboard open, as a clipboard viewer that hangs would.
+int holdClipboard(DWORD ms, const char* readyFile) {
+  if (!openClipboard()) return fail("cannot open the clipboard");
+  HANDLE ready = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
+  Sleep(ms);
+  CloseClipboard();
+  return ready != INVALID_HANDLE_VALUE ? 0 : fail("cannot create the ready file");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -311,6 +391,11 @@ int main(int argc, char** argv) {
   if (command == "press-ok" && argc == 3) return pressOk(argv[2]);
   if (command == "print-pages" && argc == 4) return printPages(argv[2], argv[3]);
   if (command == "clipboard" && argc == 3) return clipboard(argv[2]);
+  if (command == "clipboard-unicode" && argc == 3) return clipboardUnicode(argv[2]);
+  if (command == "clipboard-bitmap" && argc == 2) return clipboardBitmap();
+  if (command == "hold-clipboard" && argc == 4) return holdClipboard(millis(argv[2]), argv[3]);
+  if (command == "wait-caption" && argc == 4) return waitCaption(argv[2], millis(argv[3]));
+  if (command == "press-cancel" && argc == 3) return pressCancel(argv[2]);
   std::fprintf(stderr, "probe: unknown command or wrong arguments; see probe.cpp\n");
   return 2;
 }

@@ -34,6 +34,8 @@ std::vector<Seed> seeds() {
   std::vector<Seed> out;
   PageSpec g4 = page(40, 24, 1, Codec::G4, 1);
   g4.text = "Invoice 42\r\nTotal: 12,50";
+  PageSpec g4Inverted = page(70, 12, 1, Codec::G4, 10);
+  g4Inverted.blackIsZero = true;
   PageSpec plain1 = page(24, 8, 1, Codec::None, 2);
   plain1.blackIsZero = true;
   plain1.text = "caf\xc3\xa9 \xe2\x82\xac";  // UTF-8
@@ -64,6 +66,7 @@ std::vector<Seed> seeds() {
   for (Header h : {Header::EP, Header::II, Header::MM}) {
     std::string mark = h == Header::EP ? "ep" : h == Header::II ? "ii" : "mm";
     out.push_back({mark + "_g4", h, {g4}});
+    out.push_back({mark + "_g4_black_is_zero", h, {g4Inverted}});
     out.push_back({mark + "_bilevel", h, {plain1}});
     out.push_back({mark + "_grey_strips", h, {grey}});
     out.push_back({mark + "_grey_jpeg_tables", h, {greyJpeg}});

@@ -51,7 +51,9 @@ class FileSource : public ByteSource {
   }
 
  private:
-  static constexpr size_t kBlock = 64 * 1024;
+  // Small: a page's directory and its values lie together, but the directories of a long
+  // document lie a page's image apart, so a larger block would read mostly image data.
+  static constexpr size_t kBlock = 8 * 1024;
   static constexpr size_t kAlign = 4096;
 
   void readAt(uint64_t offset, void* dst, size_t len) const {

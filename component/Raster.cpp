@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <vector>
 
 #include "component/Downscale.h"
 
@@ -62,9 +63,25 @@ std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page) {
   return raster;
 }
 
+// Kept in the screen's own 32-bit format: Wine copies such pixels to a window many times
+// faster than it converts grey ones (a page at 100 % took 6 to 10 ms to show at 8 bits).
 std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height) {
-  auto raster = std::make_unique<Raster>(width, height, reducedDepth(page));
-  reduce(page, width, height, raster->bits(), raster->stride());
+  const int depth = reducedDepth(page);
+  const size_t stride = ((static_cast<size_t>(width) * depth + 31) / 32) * 4;
+  std::vector<uint8_t> reducedPixels(stride * static_cast<size_t>(height));
+  reduce(page, width, height, reducedPixels.data(), stride);
+  auto raster = std::make_unique<Raster>(width, height, 32);
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* in = reducedPixels.data() + static_cast<size_t>(y) * stride;
+    auto* out =
+        reinterpret_cast<uint32_t*>(raster->bits() + static_cast<size_t>(y) * raster->stride());
+    if (depth == 8) {
+      for (int x = 0; x < width; ++x) out[x] = in[x] * 0x010101u;
+    } else {
+      for (int x = 0; x < width; ++x, in += 3)
+        out[x] = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16;
+    }
+  }
   return raster;
 }
 

@@ -13,7 +13,8 @@ namespace mipv {
 
 class Raster {
  public:
-  // Top-down rows. 1 bit: black and white (a set bit is white); 8 bits: grey.
+  // Top-down rows. 1 bit: black and white (a set bit is white); 8 bits: grey; 24 and 32
+  // bits: blue, green, red (and an unused byte).
   Raster(int width, int height, int bitsPerPixel);
   ~Raster();
   Raster(const Raster&) = delete;
@@ -38,7 +39,7 @@ class Raster {
 // The page's own pixels and depth, for painting it enlarged.
 std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page);
 
-// The page reduced to width x height with a box filter (see Downscale.h).
+// The page reduced to width x height with a box filter (see Downscale.h), in 32 bits.
 std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height);
 
 // BITMAPINFO with room for a full colour table.

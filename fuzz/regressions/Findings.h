@@ -1,6 +1,8 @@
-// Inputs that once broke the reader, each rebuilt from the document writer plus byte patches
-// (no binary files), with what the reader must answer now. Run natively through the fuzzing
-// target's walk by fuzz/regressions.cpp and under Wine by tests/reader/BadInputTest.cpp.
+// Inputs that broke the reader or the decoders behind it, found by fuzzing or by going through
+// what they allocate and loop over for a file's declared sizes; each rebuilt from the document
+// writer plus byte patches (no binary files), with what the reader must answer now. Run natively
+// through the fuzzing target's walk by fuzz/regressions.cpp and under Wine by
+// tests/reader/BadInputTest.cpp.
 #pragma once
 
 #include <cstdint>
@@ -62,8 +64,8 @@ inline docwriter::PageSpec blankPage(uint32_t width, uint32_t height, int bits,
 
 // --- The cases --------------------------------------------------------------------------
 
-// Tiles wider than 4 GB less the page's width wrapped the count of tiles across the page to
-// 0 in the JPEG decoder, which then divided by it.
+// A tile width near 2^32 wrapped the JPEG decoder's count of tiles across the page to 0, and
+// it divided by that count.
 inline Finding tileOfFourGigapixels() {
   docwriter::PageSpec page = blankPage(20, 18, 8, docwriter::Codec::None);
   page.tileSize = 16;
@@ -86,8 +88,8 @@ inline Finding tileLargerThanASmallPage() {
 }
 
 // Two hundred small pages whose strip locations all name page 1's array of 2,000 strips:
-// checking them all read the array two hundred times. A chain of tens of thousands of such
-// pages over a large array took hours to open.
+// checking them all read the array two hundred times. Opening such a chain took time in the
+// square of the file's size.
 inline Finding pagesSharingOneStripArray() {
   docwriter::PageSpec tall = blankPage(8, 2000, 1, docwriter::Codec::None);
   tall.rowsPerStrip = 1;

@@ -190,7 +190,8 @@ done
 [ -e "$ready" ] || fail "the probe could not take the clipboard"
 focus_view
 keys ctrl+a
-error_box "Cannot open clipboard." Folirex "Ctrl+A with the clipboard held"
+# The application's default error report, captioned with the application's title.
+error_box "Cannot open clipboard." "Folirex - $(winpath "$doc")" "Ctrl+A with the clipboard held"
 wait "$holder" || true
 expect "clipboard held: afterwards it still has page 1's text" clipboard_is text-1.utf16
 focus_view
@@ -208,7 +209,7 @@ still_answers "clipboard held"
 focus_view
 keys ctrl+p
 expect "printer: the print dialog opens" probe wait-box Print 10000 >/dev/null
-probe press-cancel Print >/dev/null
+probe press-cancel Print >/dev/null || true
 sleep 0.5
 lpadmin -x PDF
 expect "printer: PDF is removed" bash -c '! lpstat -p PDF >/dev/null 2>&1'

@@ -385,7 +385,8 @@ bool plainCoding(const Document& document, const Page& page) {
 
 }  // namespace
 
-std::optional<PageImage> decodeG4Page(const Document& document, size_t index) {
+std::optional<PageImage> decodeG4Page(const Document& document, size_t index,
+                                      std::vector<uint8_t> storage) {
   const Page& page = document.page(index);
   if (page.compression != 4 || page.bitsPerSample != 1 || page.samplesPerPixel != 1 ||
       page.photometric > 1 || page.tiled || page.width == 0 || page.height == 0 ||
@@ -401,6 +402,7 @@ std::optional<PageImage> decodeG4Page(const Document& document, size_t index) {
   image.height = page.height;
   image.bitsPerPixel = 1;
   image.stride = ((page.width + 31) / 32) * 4;
+  image.pixels = std::move(storage);
   image.pixels.resize(size_t(image.stride) * page.height);
   for (uint32_t first = 0, strip = 0; first < page.height; first += rowsPerStrip, ++strip) {
     const uint32_t rows = std::min(rowsPerStrip, page.height - first);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "component/PageImage.h"
 
@@ -22,6 +23,8 @@ bool decodeG4Strip(const uint8_t* data, size_t size, uint32_t width, uint32_t ro
 // The page as a 1-bit image when it is stored as plain G4 (one sample of one bit, fill
 // order 1, no uncompressed mode); empty for anything else or malformed data, which other
 // decoders then try.
-std::optional<PageImage> decodeG4Page(const Document& document, size_t index);
+// `storage` is reused for the pixels when given (see decodePage).
+std::optional<PageImage> decodeG4Page(const Document& document, size_t index,
+                                      std::vector<uint8_t> storage = {});
 
 }  // namespace mdi

@@ -329,7 +329,7 @@ PageImage placeholder(const Page& page) {
 
 }  // namespace
 
-PageImage decodePage(const Document& document, size_t index) {
+PageImage decodePage(const Document& document, size_t index, std::vector<uint8_t> storage) {
   const Page& page = document.page(index);
   if (page.width == 0 || page.height == 0 || uint64_t(page.width) * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(index + 1) + " is too large to show.");
@@ -341,7 +341,8 @@ PageImage decodePage(const Document& document, size_t index) {
     }
     // Most scanned pages are G4: decoded here directly, several times faster than through WIC.
     if (page.compression == 4) {
-      if (std::optional<PageImage> image = decodeG4Page(document, index)) return std::move(*image);
+      if (std::optional<PageImage> image = decodeG4Page(document, index, std::move(storage)))
+        return std::move(*image);
     }
     if (knownCompression(page.compression)) {
       if (std::optional<PageImage> image = decodeWithWic(document, index)) return std::move(*image);

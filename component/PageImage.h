@@ -21,6 +21,8 @@ struct PageImage {
 
 // Decodes one page, keeping its depth. A page no codec can read becomes a
 // placeholder of the page's size that says so; only absurd sizes throw.
-PageImage decodePage(const Document& document, size_t index);
+// `storage`, the pixels of a page no longer needed, is reused where it fits: under Wine
+// fresh memory costs about 20 us a 4 KB page on first touch, 5 ms for an A4 page at 300 dpi.
+PageImage decodePage(const Document& document, size_t index, std::vector<uint8_t> storage = {});
 
 }  // namespace mdi

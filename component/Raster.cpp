@@ -66,15 +66,24 @@ std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page) {
 // Kept in the screen's own 32-bit format: Wine copies such pixels to a window many times
 // faster than it converts grey ones (a page at 100 % took 6 to 10 ms to show at 8 bits).
 std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height) {
+  auto raster = std::make_unique<Raster>(width, height, 32);
+  reduceInto(page, *raster);
+  return raster;
+}
+
+void reduceInto(const mdi::PageImage& page, Raster& raster) {
+  const int width = raster.width(), height = raster.height();
   const int depth = reducedDepth(page);
   const size_t stride = ((static_cast<size_t>(width) * depth + 31) / 32) * 4;
-  std::vector<uint8_t> reducedPixels(stride * static_cast<size_t>(height));
+  // Kept between calls: fresh memory is slow to touch under Wine. The view that reduces
+  // pages lives on one thread.
+  static std::vector<uint8_t> reducedPixels;
+  reducedPixels.resize(stride * static_cast<size_t>(height));
   reduce(page, width, height, reducedPixels.data(), stride);
-  auto raster = std::make_unique<Raster>(width, height, 32);
   for (int y = 0; y < height; ++y) {
     const uint8_t* in = reducedPixels.data() + static_cast<size_t>(y) * stride;
     auto* out =
-        reinterpret_cast<uint32_t*>(raster->bits() + static_cast<size_t>(y) * raster->stride());
+        reinterpret_cast<uint32_t*>(raster.bits() + static_cast<size_t>(y) * raster.stride());
     if (depth == 8) {
       for (int x = 0; x < width; ++x) out[x] = in[x] * 0x010101u;
     } else {
@@ -82,7 +91,6 @@ std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int
         out[x] = uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16;
     }
   }
-  return raster;
 }
 
 }  // namespace mipv

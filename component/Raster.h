@@ -41,6 +41,8 @@ std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page);
 
 // The page reduced to width x height with a box filter (see Downscale.h), in 32 bits.
 std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int height);
+// The same into an existing 32-bit raster, at its size.
+void reduceInto(const mdi::PageImage& page, Raster& raster);
 
 // BITMAPINFO with room for a full colour table.
 struct BitmapInfo {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "component/ComSupport.h"
 #include "component/Downscale.h"
@@ -181,7 +182,13 @@ void View::report(const Observed& before, const std::vector<Event>& forced) {
       before.scroll.y != after.scroll.y || !EqualRect(&before.pageRect, &after.pageRect) ||
       before.viewWidth != after.viewWidth || before.viewHeight != after.viewHeight)
     events.push_back(EventVisibleRectChanged);
-  if (!events.empty()) {
+  // Selecting pages other than the one shown changes nothing on the screen: copying the
+  // text of a thousand pages selects each in turn, and each repaint asks the system.
+  const bool shownSelection = before.selected == after.page || after.selected == after.page;
+  const bool seen = std::any_of(events.begin(), events.end(), [&](Event event) {
+    return event != EventSelectionChanged || shownSelection;
+  });
+  if (seen) {
     updateScrollBars();
     repaint();
   }
@@ -370,10 +377,16 @@ View::Decoded& View::decodedPage(LONG page) const {
     std::rotate(decoded_.begin(), found, found + 1);
     return *decoded_.front();
   }
+  if (decoded_.size() >= kDecodedPagesKept) {
+    Decoded& leaving = *decoded_.back();
+    sparePixels_ = std::move(leaving.image.pixels);
+    if (leaving.reduced) spareRaster_ = std::move(leaving.reduced);
+    decoded_.pop_back();
+  }
   auto fresh = std::make_unique<Decoded>();
-  fresh->image = mdi::decodePage(document_->document, static_cast<size_t>(page));
+  fresh->image = mdi::decodePage(document_->document, static_cast<size_t>(page),
+                                 std::exchange(sparePixels_, {}));
   fresh->page = page;
-  if (decoded_.size() >= kDecodedPagesKept) decoded_.pop_back();
   decoded_.insert(decoded_.begin(), std::move(fresh));
   return *decoded_.front();
 }
@@ -418,8 +431,16 @@ void View::prefetch() {
 // A page reduced to its size on screen, kept for that page and size.
 Raster& View::reduced(LONG pageIndex, int width, int height) const {
   Decoded& page = decodedPage(pageIndex);
-  if (!page.reduced || page.reduced->width() != width || page.reduced->height() != height)
-    page.reduced = reducedRaster(page.image, width, height);
+  if (!page.reduced || page.reduced->width() != width || page.reduced->height() != height) {
+    std::unique_ptr<Raster> raster;
+    if (spareRaster_ && spareRaster_->width() == width && spareRaster_->height() == height)
+      raster = std::move(spareRaster_);
+    else
+      raster = std::make_unique<Raster>(width, height, 32);
+    reduceInto(page.image, *raster);
+    if (page.reduced) spareRaster_ = std::move(page.reduced);
+    page.reduced = std::move(raster);
+  }
   return *page.reduced;
 }
 

@@ -101,9 +101,9 @@ rm "$doc"
 expect "deleted while open: the file is gone" test ! -e "$doc"
 keys ctrl+Next
 expect "deleted while open: Ctrl+Page Down shows page 2" \
-  probe wait-panel 1 "Page 2 of 3" 5000 >/dev/null
+  probe wait-panel 1 "Page 2 of 3" 5000
 keys ctrl+Next
-expect "deleted while open: page 3 too" probe wait-panel 1 "Page 3 of 3" 5000 >/dev/null
+expect "deleted while open: page 3 too" probe wait-panel 1 "Page 3 of 3" 5000
 page3=$(shot deleted-page3)
 expect "deleted while open: page 3 is drawn" \
   analyse fit "$page3" "$vx" "$vy" "$vw" "$vh" "$PAGE_W" "$PAGE_H"
@@ -131,10 +131,10 @@ printf 'Not a document any more.\r\n' >"$E2E_OUT/new.mdi"
 mv "$E2E_OUT/new.mdi" "$doc"
 keys ctrl+Next
 expect "replaced by another file: Ctrl+Page Down shows page 2" \
-  probe wait-panel 1 "Page 2 of 3" 5000 >/dev/null
+  probe wait-panel 1 "Page 2 of 3" 5000
 keys ctrl+Prior
 expect "replaced by another file: Ctrl+Page Up shows page 1" \
-  probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null
+  probe wait-panel 1 "Page 1 of 3" 5000
 expect "replaced by another file: page 1 as before" \
   analyse same "$page1" "$(shot replaced-page1-again)" "$vx" "$vy" "$vw" "$vh"
 expect "replaced by another file: no message box" probe no-box
@@ -208,7 +208,7 @@ still_answers "clipboard held"
 # --- The printer removed after the program read the printer list.
 focus_view
 keys ctrl+p
-expect "printer: the print dialog opens" probe wait-box Print 10000 >/dev/null
+expect "printer: the print dialog opens" probe wait-box Print 10000
 probe press-cancel Print >/dev/null || true
 sleep 0.5
 lpadmin -x PDF

@@ -16,7 +16,7 @@ record="$E2E_OUT/Folirex.exe.cfg"
 
 # --- Opened from the command line.
 start_program "$(winpath "$first")"
-expect "command line: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 15000 >/dev/null
+expect "command line: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 15000
 expect_eq "command line: the caption names the document" "$(probe caption)" \
   "Folirex - $(winpath "$first")"
 
@@ -31,7 +31,7 @@ xdotool type --delay 20 "$(winpath "$doc")"
 keys Return
 expect "Open dialog: the caption names the chosen document" \
   probe wait-caption "Folirex - $(winpath "$doc")" 10000
-expect "Open dialog: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null
+expect "Open dialog: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000
 
 # --- Paging: Ctrl+Page Down / Up, and the view's own Page Down.
 focus_view
@@ -39,17 +39,17 @@ read -r vx vy vw vh <<<"$(view_in_shot)"
 keys ctrl+F6
 page1=$(shot page1)
 keys ctrl+Next
-expect "Ctrl+Page Down: page 2" probe wait-panel 1 "Page 2 of 3" 5000 >/dev/null
+expect "Ctrl+Page Down: page 2" probe wait-panel 1 "Page 2 of 3" 5000
 page2=$(shot page2)
 expect "page 2 looks different from page 1" analyse differ "$page1" "$page2" "$vx" "$vy" "$vw" "$vh" 0.02
 keys ctrl+Prior
-expect "Ctrl+Page Up: page 1" probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null
+expect "Ctrl+Page Up: page 1" probe wait-panel 1 "Page 1 of 3" 5000
 keys Next
-expect "Page Down in the view: page 2" probe wait-panel 1 "Page 2 of 3" 5000 >/dev/null
+expect "Page Down in the view: page 2" probe wait-panel 1 "Page 2 of 3" 5000
 expect "Page Down in the view: page 2 shown" analyse same "$page2" "$(shot page2-again)" \
   "$vx" "$vy" "$vw" "$vh"
 keys ctrl+Prior
-expect "Ctrl+Page Up: page 1 again" probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null
+expect "Ctrl+Page Up: page 1 again" probe wait-panel 1 "Page 1 of 3" 5000
 
 # --- Every zoom and fit, on page 1. Wine's screen has 96 pixels an inch.
 scale_of() { python3 -c "print($1 * 96 / float('${PAGE_DPI%% *}'))"; }
@@ -107,7 +107,7 @@ expect "no message box after the copies" probe no-box
 # --- Ctrl+S on page 2: the save dialog, a name typed without extension, Enter.
 focus_view
 keys ctrl+s
-if expect "Ctrl+S shows the save dialog" probe wait-box "Save as bitmap" 10000 >/dev/null; then
+if expect "Ctrl+S shows the save dialog" probe wait-box "Save as bitmap" 10000; then
   xdotool windowfocus "$(xdotool search --name '^Save as bitmap$' | head -n 1)" 2>/dev/null || true
   sleep 0.3
   xdotool type --delay 20 "$(winpath "$E2E_OUT/page2")"
@@ -128,7 +128,7 @@ fi
 # --- Ctrl+P: pages 1 to 2 on the PDF printer.
 focus_view
 keys ctrl+p
-if expect "Ctrl+P shows the print dialog" probe wait-box Print 10000 >/dev/null; then
+if expect "Ctrl+P shows the print dialog" probe wait-box Print 10000; then
   expect "the print dialog takes pages 1 to 2" probe print-pages 1 2
   pdf=""
   for _ in $(seq 150); do
@@ -171,7 +171,7 @@ menu=$(shot file-menu 0 0 1280 1024)
 keys Down Down Down Return
 expect "the last-file item reopens the document" \
   probe wait-caption "Folirex - $(winpath "$doc")" 10000
-expect "reopened: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null
+expect "reopened: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000
 
 # --- The About box: Alt+A, Enter; Escape in its text does nothing, Tab then Escape closes it.
 about_window() { xdotool search --onlyvisible --name '^About Folirex$' 2>/dev/null | head -n 1; }

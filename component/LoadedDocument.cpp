@@ -25,7 +25,7 @@ double LoadedDocument::dpiY(size_t page) const {
 std::shared_ptr<const LoadedDocument> loadDocument(const std::wstring& path) {
   try {
     return std::make_shared<const LoadedDocument>(
-        LoadedDocument{mdi::Document::open(mdi::openFileSource(path)), path});
+        LoadedDocument{mdi::openFileDocument(path), path});
   } catch (const mdi::ReadError& e) {
     throw ComponentError(MI_E_LOADFAILED, widen(e.what()));
   }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -29,15 +30,36 @@ std::string systemText(DWORD error) {
 class FileSource : public ByteSource {
  public:
   FileSource(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}
-  ~FileSource() override { CloseHandle(handle_); }
+  ~FileSource() override {
+    unmap();
+    CloseHandle(handle_);
+  }
   FileSource(const FileSource&) = delete;
   FileSource& operator=(const FileSource&) = delete;
 
   uint64_t size() const override { return size_; }
 
+  // Until unmap(), reads come from a view of the whole file: no system call each. Where the
+  // system refuses the view (an empty file, no address space for it) reads go on as before.
+  void map() {
+    if (view_ || size_ == 0 || size_ > SIZE_MAX) return;
+    HANDLE mapping = CreateFileMappingW(handle_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (!mapping) return;
+    view_ = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0));
+    CloseHandle(mapping);  // the view keeps the mapping
+  }
+  void unmap() {
+    if (view_) UnmapViewOfFile(view_);
+    view_ = nullptr;
+  }
+
   void read(uint64_t offset, void* dst, size_t len) const override {
     if (offset > size_ || len > size_ - offset)
       throw ReadError("The file is truncated: a read runs past its end.");
+    if (view_) {
+      if (len) std::memcpy(dst, view_ + offset, len);
+      return;
+    }
     if (len > kBlock / 4) {
       readAt(offset, dst, len);
       return;
@@ -74,13 +96,12 @@ class FileSource : public ByteSource {
 
   HANDLE handle_;
   uint64_t size_;
+  const uint8_t* view_ = nullptr;
   mutable std::vector<uint8_t> block_;
   mutable uint64_t blockStart_ = 0;
 };
 
-}  // namespace
-
-std::unique_ptr<ByteSource> openFileSource(const std::wstring& path) {
+std::unique_ptr<FileSource> openFile(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     DWORD error = GetLastError();
@@ -108,6 +129,21 @@ std::unique_ptr<ByteSource> openFileSource(const std::wstring& path) {
     CloseHandle(handle);
     throw;
   }
+}
+
+}  // namespace
+
+std::unique_ptr<ByteSource> openFileSource(const std::wstring& path) {
+  return openFile(path);
+}
+
+Document openFileDocument(const std::wstring& path) {
+  std::unique_ptr<FileSource> source = openFile(path);
+  FileSource* file = source.get();
+  file->map();
+  Document document = Document::open(std::move(source));  // the document owns the source now
+  file->unmap();
+  return document;
 }
 
 }  // namespace mdi

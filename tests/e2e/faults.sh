@@ -69,9 +69,15 @@ clipboard_is() {
 # save_as PATH: Ctrl+S in the view, PATH typed into the save dialog, Enter, and Yes when the
 # dialog asks whether to replace an existing file.
 save_as() {
-  focus_view
-  keys ctrl+s
-  probe wait-box "Save as bitmap" 10000 >/dev/null || { fail "Ctrl+S shows no save dialog"; return 1; }
+  # Right after a message box closes the focus may not be back in the view yet,
+  # and Ctrl+S outside the view does nothing by design: give it a few tries.
+  local try
+  for try in 1 2 3; do
+    focus_view
+    keys ctrl+s
+    probe wait-box "Save as bitmap" 4000 >/dev/null && break
+    [ "$try" = 3 ] && { fail "Ctrl+S shows no save dialog"; return 1; }
+  done
   xdotool windowfocus "$(xdotool search --name '^Save as bitmap$' | head -n 1)" 2>/dev/null || true
   sleep 0.3
   xdotool type --delay 20 "$(winpath "$1")"

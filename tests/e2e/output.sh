@@ -10,36 +10,9 @@ job="e2eprint$$"
 doc="$E2E_OUT/$job.mdi"
 cp "$E2E_SAMPLE" "$doc"
 
-# The page texts and page 1's size, read from the document itself: its layout is TIFF's
-# apart from the first two bytes; each page's text is in tag 37679 (01 00, a 32-bit length,
-# the text, then a carriage return and a zero byte).
-python3 - "$doc" "$E2E_OUT/expected-clipboard.bin" <<'EOF'
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-texts = []
-ifd = struct.unpack_from("<I", data, 4)[0]
-while ifd:
-    count = struct.unpack_from("<H", data, ifd)[0]
-    text = b""
-    for i in range(count):
-        tag, kind, n, value = struct.unpack_from("<HHII", data, ifd + 2 + 12 * i)
-        if tag == 37679:
-            raw = data[value:value + n] if n > 4 else data[ifd + 10 + 12 * i:][:n]
-            length = struct.unpack_from("<I", raw, 2)[0]
-            text = raw[6:6 + length]
-            if text.endswith(b"\r\0"):
-                text = text[:-2]
-    texts.append(text)
-    ifd = struct.unpack_from("<I", data, ifd + 2 + 12 * count)[0]
-# Every page's text and a line break, then the terminating zero byte.
-open(sys.argv[2], "wb").write(b"".join(t + b"\r\n" for t in texts) + b"\0")
-print(f"{len(texts)} pages of text: {[t.decode('cp1252') for t in texts]}")
-EOF
-tiff="$E2E_OUT/sample.tif"
-cp "$E2E_SAMPLE" "$tiff"
-printf 'II' | dd of="$tiff" bs=1 count=2 conv=notrunc status=none
-page1_size=$(identify -format '%wx%h\n' "$tiff" 2>/dev/null | head -n 1)
-[ -n "$page1_size" ] || die "cannot read the sample's page size"
+# The page texts and page 1's size, read from the document itself.
+sample_facts "$doc"
+page1_size="${PAGE_W}x${PAGE_H}"
 
 start_program "$(winpath "$doc")"
 probe wait-panel 1 "Page 1 of 3" 15000 >/dev/null || die "the document did not open"
@@ -50,7 +23,7 @@ keys ctrl+a
 clip="$E2E_OUT/clipboard.bin"
 copied=false
 for _ in $(seq 20); do
-  if probe clipboard "$clip" 2>/dev/null && cmp -s "$clip" "$E2E_OUT/expected-clipboard.bin"; then
+  if probe clipboard "$clip" 2>/dev/null && cmp -s "$clip" "$E2E_OUT/all-text.expected"; then
     copied=true
     break
   fi
@@ -60,7 +33,7 @@ if $copied; then
   pass "Ctrl+A: the clipboard holds every page's text, CR LF after each"
 else
   fail "Ctrl+A: the clipboard's CF_TEXT bytes differ from the pages' texts"
-  echo "expected:" && od -c "$E2E_OUT/expected-clipboard.bin" | head -20
+  echo "expected:" && od -c "$E2E_OUT/all-text.expected" | head -20
   echo "clipboard:" && od -c "$clip" 2>/dev/null | head -20
 fi
 expect "Ctrl+A: no message box" probe no-box
@@ -87,7 +60,7 @@ if [ "$dialog" == "Save as bitmap" ]; then
     "$(identify -format '%m %wx%h' "$bmp" 2>/dev/null)" "BMP3 $page1_size"
   # Page 1 is black and white, stored losslessly: its pixels come back exactly.
   expect_eq "Ctrl+S: the bitmap's pixels are page 1's" \
-    "$(compare -quiet -metric AE "$bmp" "$tiff[0]" null: 2>&1 || true)" 0
+    "$(compare -quiet -metric AE "$bmp" "$E2E_OUT/sample.tif[0]" null: 2>&1 || true)" 0
   expect "Ctrl+S: no message box afterwards" probe no-box
 fi
 

@@ -7,9 +7,53 @@ export WINEPREFIX="$BUILD/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer dialogs
 
-PACKAGES=(cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 fonts-wine xvfb xauth
-          xdotool xclip imagemagick poppler-utils cups printer-driver-cups-pdf libtiff-tools
-          clang libclang-rt-14-dev zip)
+# Wine makes and opens files with non-ASCII names only under a UTF-8 locale, whatever the
+# caller's is; C.UTF-8 is on every Debian and keeps Windows' code page at 1252.
+export LC_ALL=C.UTF-8 LANG=C.UTF-8
+
+# The Debian packages the scripts install, each with the commands that the scripts and tests
+# call from it: the package that owns the command's file, so that dpkg can tell.
+COMMANDS=(
+  "bash: bash"
+  "coreutils: basename cat chmod chroot cp date dd dirname env head id ln ls mkdir mktemp mv nproc od
+   readlink realpath rm seq sleep sort tail tee timeout touch tr truncate wc"
+  "diffutils: cmp"
+  "findutils: find"
+  "grep: grep"
+  "sed: sed"
+  "mount: mount umount"
+  "util-linux: mountpoint"
+  "dpkg: dpkg dpkg-query"
+  "apt: apt-get"
+  "git: git"
+  "cmake: cmake ctest"
+  "make: make"
+  "python3-minimal: python3"
+  "g++-mingw-w64-i686-posix: i686-w64-mingw32-g++-posix"
+  "gcc-mingw-w64-i686-posix: i686-w64-mingw32-gcc-posix"
+  "binutils-mingw-w64-i686: i686-w64-mingw32-strip i686-w64-mingw32-windres"
+  "g++-mingw-w64-x86-64-posix: x86_64-w64-mingw32-g++-posix"
+  "gcc-mingw-w64-x86-64-posix: x86_64-w64-mingw32-gcc-posix"
+  "binutils-mingw-w64-x86-64: x86_64-w64-mingw32-strip x86_64-w64-mingw32-windres"
+  "gcc: gcc"
+  "clang-14: clang clang++"
+  "wine: wine wineboot winepath regsvr32"
+  "libwine: wineserver"
+  "xvfb: Xvfb"
+  "xdotool: xdotool"
+  "imagemagick-6.q16: convert compare identify import"
+  "poppler-utils: pdfinfo pdftoppm"
+  "cups-daemon: cupsd"
+  "cups-client: lpadmin lpstat"
+  "zip: zip"
+  "debootstrap: debootstrap"
+)
+# What they need besides: the packages above come through these, and these bring no command
+# that the scripts call.
+PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
+          g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
+          libtiff-tools)
+for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 
 ensure_packages() {
   local missing=()
@@ -22,6 +66,15 @@ ensure_packages() {
   [ "$(id -u)" -ne 0 ] && sudo=sudo
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Every command the scripts call must come from a package of COMMANDS; $BUILD/bin then holds
+# Debian's copy of each, first on the PATH, so that nothing else that the machine puts earlier
+# on it (a Python of its own, a stand-in convert) answers instead.
+check_commands() {
+  /usr/bin/python3 "$ROOT/tools/check_commands.py" "$ROOT" "$BUILD/bin" "${COMMANDS[@]}" ||
+    { echo "Add the command's package to COMMANDS in tools/common.sh." >&2; return 1; }
+  export PATH="$BUILD/bin:$PATH"
 }
 
 build_arch() {  # build_arch x86_64|i686 [targets...]
@@ -43,15 +96,47 @@ prepare_prefix() {
     wineserver -w
   fi
   # Wine draws the title bars itself: there is no window manager under Xvfb.
-  if ! grep -q '"Decorated"="N"' "$WINEPREFIX/user.reg" 2>/dev/null; then
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
-    wineserver -w
+  prefix_setting 'HKCU\Software\Wine\X11 Driver' Decorated N
+  # Nor does any window manager answer Wine there: a window Wine leaves to one waits two
+  # seconds for it each time it is hidden. Under our own Xvfb Wine manages its windows itself.
+  if [ -n "${XVFB_PID:-}" ]; then
+    prefix_setting 'HKCU\Software\Wine\X11 Driver' Managed N
+  else
+    prefix_setting 'HKCU\Software\Wine\X11 Driver' Managed Y
   fi
   local dll="$BUILD/x86_64/component/MiPageView.dll"
   if [ -f "$dll" ]; then
     wine regsvr32 /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 \
       || { echo "Registering the component failed" >&2; return 1; }
   fi
+}
+
+# prefix_setting KEY NAME VALUE: a string value in the prefix's registry, written only when
+# the prefix lacks it (the registry files show what the prefix's server last saved).
+prefix_setting() {
+  local name=$2 value=$3
+  grep -q "^\"$name\"=\"$value\"" "$WINEPREFIX/user.reg" "$WINEPREFIX/system.reg" 2>/dev/null &&
+    return 0
+  wine reg add "$1" /v "$name" /t REG_SZ /d "$value" /f >/dev/null 2>&1
+}
+
+# One Wine server for the whole run of the tests. Left to itself the server ends a few seconds
+# after its last program, and a program started just then finds it going away and fails to
+# start; a persistent one ends only when the run stops it, once nothing runs any more.
+#   start_wineserver WINDOWS_PROGRAM [ARGUMENTS...]
+# The program, run once with its output to /dev/null, starts the session's own processes (the
+# services and the desktop): they would otherwise inherit the first test's output and keep
+# CTest waiting for its end. It must ask for a window, so that the desktop starts.
+start_wineserver() {
+  wineserver -k 2>/dev/null || true   # an idle one of this prefix, which would end by itself
+  wineserver -w
+  wineserver -p </dev/null >/dev/null 2>&1
+  wine "$@" </dev/null >/dev/null 2>&1
+}
+
+stop_wineserver() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
 }
 
 # Starts Xvfb when there is no display; sets DISPLAY and XVFB_PID.

@@ -31,11 +31,8 @@ still_answers() {
   before=$(probe panel 1)
   focus_view
   if [ "$before" == "Page 3 of 3" ]; then keys ctrl+Prior; else keys ctrl+Next; fi
-  for _ in $(seq 20); do
-    after=$(probe panel 1)
-    [ "$after" != "$before" ] && break
-    sleep 0.25
-  done
+  settle
+  after=$(probe panel 1)
   if [ "$after" != "$before" ] && [[ "$after" == Page* ]] && program_running; then
     pass "$1: the program goes on (panel 1 went from '$before' to '$after')"
   else
@@ -49,41 +46,21 @@ error_box() {
   box=$(probe wait-box "$2" 15000) || true
   expect_eq "$3: the box's caption and text" "$(sed -n 1,2p <<<"$box" | tr '\n' '|')" "$2|$1|"
   probe press-ok "$2" >/dev/null 2>&1 || true
-  for _ in $(seq 20); do
-    probe no-box >/dev/null 2>&1 && return 0
-    sleep 0.25
-  done
-  fail "$3: the box does not go away on OK"
+  probe wait-no-box 10000 >/dev/null || fail "$3: the box does not go away on OK"
 }
 
 # clipboard_is EXPECTED: the clipboard's Unicode text comes to be $E2E_OUT/EXPECTED's.
-clipboard_is() {
-  for _ in $(seq 12); do
-    probe clipboard-unicode "$E2E_OUT/clipboard.bin" >/dev/null 2>&1 &&
-      cmp -s "$E2E_OUT/clipboard.bin" "$E2E_OUT/$1" && return 0
-    sleep 0.25
-  done
-  return 1
-}
+clipboard_is() { wait_clipboard unicode "$E2E_OUT/$1"; }
 
 # save_as PATH: Ctrl+S in the view, PATH typed into the save dialog, Enter, and Yes when the
 # dialog asks whether to replace an existing file.
 save_as() {
-  # Right after a message box closes the focus may not be back in the view yet,
-  # and Ctrl+S outside the view does nothing by design: give it a few tries.
-  local try
-  for try in 1 2 3; do
-    focus_view
-    keys ctrl+s
-    probe wait-box "Save as bitmap" 4000 >/dev/null && break
-    [ "$try" = 3 ] && { fail "Ctrl+S shows no save dialog"; return 1; }
-  done
-  xdotool windowfocus "$(xdotool search --name '^Save as bitmap$' | head -n 1)" 2>/dev/null || true
-  sleep 0.3
-  xdotool type --delay 20 "$(winpath "$1")"
-  keys Return
-  sleep 0.5
-  if [ -e "$1" ] && probe wait-box "Save as bitmap" 3000 | grep -q "already exists"; then
+  # Ctrl+S outside the view does nothing by design: focus_view waits until the view has it.
+  focus_view
+  keys ctrl+s
+  in_dialog "Save as bitmap" "$(winpath "$1")"
+  # An existing file: the dialog asks whether to replace it, in a box of the same title.
+  if [ -e "$1" ] && probe wait-box "Save as bitmap" 10000 | grep -q "already exists"; then
     keys Return
   fi
 }
@@ -122,15 +99,7 @@ still_answers "deleted while open"
 # (the old one is deleted or renamed away): the program keeps showing the document it opened.
 doc="$E2E_OUT/replaced.mdi"
 cp "$E2E_SAMPLE" "$doc"
-focus_view
-keys ctrl+o
-probe wait-box "Open MDI Document" 10000 >/dev/null || die "no Open dialog"
-xdotool windowfocus "$(xdotool search --name '^Open MDI Document$' | head -n 1)" 2>/dev/null || true
-sleep 0.3
-xdotool type --delay 20 "$(winpath "$doc")"
-keys Return
-probe wait-caption "Folirex - $(winpath "$doc")" 10000 >/dev/null || die "replaced.mdi did not open"
-probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null || die "replaced.mdi did not open"
+open_document "$doc"
 focus_view
 page1=$(shot replaced-page1)
 printf 'Not a document any more.\r\n' >"$E2E_OUT/new.mdi"
@@ -150,20 +119,12 @@ expect "replaced by another file: no message box" probe no-box
 # shows, the program must not end, nor show a box for a page flip, and must go on.
 doc="$E2E_OUT/overwritten.mdi"
 cp "$E2E_SAMPLE" "$doc"
-focus_view
-keys ctrl+o
-probe wait-box "Open MDI Document" 10000 >/dev/null || die "no Open dialog"
-xdotool windowfocus "$(xdotool search --name '^Open MDI Document$' | head -n 1)" 2>/dev/null || true
-sleep 0.3
-xdotool type --delay 20 "$(winpath "$doc")"
-keys Return
-probe wait-caption "Folirex - $(winpath "$doc")" 10000 >/dev/null || die "overwritten.mdi did not open"
-probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null || die "overwritten.mdi did not open"
+open_document "$doc"
 truncate -s 600 "$doc"
 head -c 600 /dev/urandom >"$doc"
 focus_view
 keys ctrl+Next ctrl+Next
-sleep 1
+settle
 expect "overwritten in place: the program still runs" program_running
 expect "overwritten in place: no message box for a page flip" probe no-box
 expect_eq "overwritten in place: paging went on" "$(probe panel 1)" "Page 3 of 3"
@@ -174,41 +135,27 @@ still_answers "overwritten in place"
 # clipboard keeps what it held, and Ctrl+A works again once it is free.
 doc="$E2E_OUT/document.mdi"
 cp "$E2E_SAMPLE" "$doc"
-focus_view
-keys ctrl+o
-probe wait-box "Open MDI Document" 10000 >/dev/null || die "no Open dialog"
-xdotool windowfocus "$(xdotool search --name '^Open MDI Document$' | head -n 1)" 2>/dev/null || true
-sleep 0.3
-xdotool type --delay 20 "$(winpath "$doc")"
-keys Return
-probe wait-caption "Folirex - $(winpath "$doc")" 10000 >/dev/null || die "document.mdi did not open"
-probe wait-panel 1 "Page 1 of 3" 5000 >/dev/null || die "document.mdi did not open"
+open_document "$doc"
 focus_view
 keys ctrl+alt+c
 expect "clipboard held: before, it has page 1's text" clipboard_is text-1.utf16
-ready="$E2E_OUT/holding"
-probe hold-clipboard 8000 "$(winpath "$ready")" &
+ready="$E2E_OUT/holding" release="$E2E_OUT/release"
+probe hold-clipboard "$(winpath "$ready")" "$(winpath "$release")" 60000 &
 holder=$!
-for _ in $(seq 50); do
-  [ -e "$ready" ] && break
-  sleep 0.1
-done
-[ -e "$ready" ] || fail "the probe could not take the clipboard"
+# The holder says when it has the clipboard: a file it makes, or its end when it cannot.
+while [ ! -e "$ready" ] && kill -0 "$holder" 2>/dev/null; do sleep 0.05; done
+[ -e "$ready" ] || die "the probe could not take the clipboard"
 focus_view
 keys ctrl+a
 # The application's default error report, captioned with the application's title.
 error_box "Cannot open clipboard." "Folirex - $(winpath "$doc")" "Ctrl+A with the clipboard held"
-wait "$holder" || true
+touch "$release"
+wait "$holder" || fail "the clipboard holder did not end as told"
 expect "clipboard held: afterwards it still has page 1's text" clipboard_is text-1.utf16
 focus_view
 keys ctrl+a
-copied=false
-for _ in $(seq 20); do
-  probe clipboard "$E2E_OUT/all.bin" >/dev/null 2>&1 &&
-    cmp -s "$E2E_OUT/all.bin" "$E2E_OUT/all-text.expected" && copied=true && break
-  sleep 0.25
-done
-expect "clipboard free again: Ctrl+A copies every page's text" $copied
+expect "clipboard free again: Ctrl+A copies every page's text" \
+  wait_clipboard text "$E2E_OUT/all-text.expected"
 still_answers "clipboard held"
 
 # --- The printer removed after the program read the printer list.
@@ -216,7 +163,7 @@ focus_view
 keys ctrl+p
 expect "printer: the print dialog opens" probe wait-box Print 10000
 probe press-cancel Print >/dev/null || true
-sleep 0.5
+probe wait-no-box 10000 >/dev/null || fail "printer: the print dialog does not go away on Cancel"
 lpadmin -x PDF
 expect "printer: PDF is removed" bash -c '! lpstat -p PDF >/dev/null 2>&1'
 printed_before=$(find "$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS -name '*document*.pdf' 2>/dev/null | wc -l)
@@ -227,7 +174,7 @@ if probe wait-box Print 5000 >/dev/null 2>&1; then
   probe print-pages 1 1 >/dev/null || fail "printer: the print dialog takes page 1"
 fi
 error_box "Failed to print document" Error "printing on a removed printer"
-sleep 2
+# The job would have been refused before the box; CUPS would have had it by now.
 expect_eq "printer removed: nothing was printed" \
   "$(find "$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS -name '*document*.pdf' 2>/dev/null | wc -l)" \
   "$printed_before"

@@ -118,15 +118,67 @@ focus_view() {
   xdotool windowfocus "$wid" 2>/dev/null || true
   read_geometry
   xdotool mousemove $((VIEW_X + VIEW_W / 2)) $((VIEW_Y + VIEW_H / 2)) click 1
-  sleep 0.2
+  probe wait-focus view 10000 || die "the page view never took the keyboard focus"
+}
+
+# Gives the main window the keyboard focus.
+focus_main() {
+  local wid
+  wid=$(main_xwindow)
+  [ -n "$wid" ] || die "no X window for the main window"
+  xdotool windowfocus "$wid" 2>/dev/null || true
+  probe wait-focus main 10000 || die "the main window never took the keyboard focus"
 }
 
 keys() { xdotool key --delay 80 "$@"; }
 
+# Returns once the program has handled the keys sent so far and painted what they changed.
+settle() { probe settle || die "the program does not answer"; }
+
+# in_dialog TITLE TEXT: types TEXT into the program's dialog box TITLE, once the box has the
+# keyboard focus, and presses Enter.
+in_dialog() {
+  probe wait-focus "$1" 10000 || die "no dialog \"$1\" with the keyboard focus"
+  local wid
+  wid=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1)
+  [ -n "$wid" ] && xdotool windowfocus "$wid" 2>/dev/null
+  xdotool type --delay 20 "$2"
+  keys Return
+}
+
+# open_document PATH: Ctrl+O from the page view, PATH typed into the Open dialog; waits until
+# the caption names the document and panel 1 reads page 1.
+open_document() {
+  focus_view
+  keys ctrl+o
+  in_dialog "Open MDI Document" "$(winpath "$1")"
+  probe wait-caption "Folirex - $(winpath "$1")" 10000 >/dev/null || die "$1 did not open"
+  probe wait-panel 1 "Page 1 of 3" 10000 >/dev/null || die "$1 did not open at page 1 of 3"
+  probe wait-no-box 10000 >/dev/null || die "the Open dialog stays shown"
+}
+
+# wait_printed JOB: the PDF the CUPS printer makes of the job titled JOB, once it is whole
+# (within 60 seconds); prints its path, or nothing.
+wait_printed() {
+  local pdf deadline=$((SECONDS + 60))
+  while [ "$SECONDS" -lt "$deadline" ]; do
+    pdf=$(find "$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS -name "*$1*.pdf" 2>/dev/null | head -n 1)
+    [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && { echo "$pdf"; return 0; }
+    sleep 0.2
+  done
+  echo "no PDF of the print job $1 within 60 s" >&2
+}
+
+# wait_clipboard FORMAT EXPECTED_FILE: the clipboard's text ("text": CF_TEXT, "unicode")
+# comes to hold EXPECTED_FILE's bytes within ten seconds.
+wait_clipboard() { probe wait-clipboard "$1" "$(winpath "$2")" 10000; }
+
 # shot NAME [X Y W H]: a screenshot of the main window (or of the given screen rectangle),
-# taken once the screen has stopped changing; prints the file's path.
+# taken once the program has painted what the keys sent so far changed and the screen has
+# stopped changing; prints the file's path.
 shot() {
   local name=$1 x=${2:-} y=${3:-} w=${4:-} h=${5:-}
+  settle >&2
   if [ -z "$x" ]; then
     read_geometry
     x=$WIN_X y=$WIN_Y w=$WIN_W h=$WIN_H

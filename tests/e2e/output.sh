@@ -20,21 +20,11 @@ focus_view
 
 # --- Ctrl+A: the whole document's text, as CF_TEXT.
 keys ctrl+a
-clip="$E2E_OUT/clipboard.bin"
-copied=false
-for _ in $(seq 20); do
-  if probe clipboard "$clip" 2>/dev/null && cmp -s "$clip" "$E2E_OUT/all-text.expected"; then
-    copied=true
-    break
-  fi
-  sleep 0.25
-done
-if $copied; then
+if wait_clipboard text "$E2E_OUT/all-text.expected"; then
   pass "Ctrl+A: the clipboard holds every page's text, CR LF after each"
 else
   fail "Ctrl+A: the clipboard's CF_TEXT bytes differ from the pages' texts"
   echo "expected:" && od -c "$E2E_OUT/all-text.expected" | head -20
-  echo "clipboard:" && od -c "$clip" 2>/dev/null | head -20
 fi
 expect "Ctrl+A: no message box" probe no-box
 
@@ -45,16 +35,10 @@ keys ctrl+s
 dialog=$(probe wait-box "Save as bitmap" 10000 | head -n 1) || true
 expect_eq "Ctrl+S in the view opens the save dialog" "$dialog" "Save as bitmap"
 if [ "$dialog" == "Save as bitmap" ]; then
-  dialog_window=$(xdotool search --name '^Save as bitmap$' 2>/dev/null | head -n 1)
-  [ -n "$dialog_window" ] && xdotool windowfocus "$dialog_window" 2>/dev/null || true
-  sleep 0.3
   shot save-dialog 0 0 1280 1024 >/dev/null
-  xdotool type --delay 20 "$(winpath "$bmp")"
-  keys Return
-  for _ in $(seq 50); do
-    [ -s "$bmp" ] && probe no-box >/dev/null 2>&1 && break
-    sleep 0.2
-  done
+  in_dialog "Save as bitmap" "$(winpath "$bmp")"
+  # The file is written before the command returns to the message loop.
+  probe wait-no-box 10000 >/dev/null && settle
   expect "Ctrl+S: the bitmap file is written" test -s "$bmp"
   expect_eq "Ctrl+S: the bitmap has page 1's size" \
     "$(identify -format '%m %wx%h' "$bmp" 2>/dev/null)" "BMP3 $page1_size"
@@ -80,7 +64,6 @@ PY
 }
 [ "$(lpstat -d 2>/dev/null)" == "system default destination: PDF" ] ||
   die "the CUPS printer \"PDF\" is not the default (./test starts it)"
-pdf_dirs=("$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS)
 focus_view
 keys ctrl+p
 dialog=$(probe wait-box Print 10000 | head -n 1) || true
@@ -88,13 +71,7 @@ expect_eq "Ctrl+P opens the print dialog" "$dialog" "Print"
 if [ "$dialog" == "Print" ]; then
   shot print-dialog 0 0 1280 1024 >/dev/null
   expect "the print dialog takes pages 2 to 3" probe print-pages 2 3
-  pdf=""
-  for _ in $(seq 150); do
-    pdf=$(find "${pdf_dirs[@]}" -name "*$job*.pdf" 2>/dev/null | head -n 1 || true)
-    [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && break
-    pdf=""
-    sleep 0.2
-  done
+  pdf=$(wait_printed "$job")
   expect "Ctrl+P: the PDF printer writes a file" test -n "$pdf"
   if [ -n "$pdf" ]; then
     cp "$pdf" "$E2E_OUT/printed.pdf"

@@ -42,7 +42,7 @@ expect "page 3 is shown: the view differs from page 2" \
 
 # At the last page the command only beeps, which cannot be heard here: nothing may change.
 keys ctrl+Next
-sleep 1
+settle
 expect_eq "Ctrl+Page Down on the last page: panel 1 unchanged" "$(probe panel 1)" "Page 3 of 3"
 expect "Ctrl+Page Down on the last page: no message box" probe no-box
 page3_again=$(shot page3-again)

@@ -25,10 +25,7 @@ focus_view
 keys ctrl+o
 expect_eq "Ctrl+O shows the Open dialog" "$(probe wait-box "Open MDI Document" 10000 | head -n 1)" \
   "Open MDI Document"
-xdotool windowfocus "$(xdotool search --name '^Open MDI Document$' | head -n 1)" 2>/dev/null || true
-sleep 0.3
-xdotool type --delay 20 "$(winpath "$doc")"
-keys Return
+in_dialog "Open MDI Document" "$(winpath "$doc")"
 expect "Open dialog: the caption names the chosen document" \
   probe wait-caption "Folirex - $(winpath "$doc")" 10000
 expect "Open dialog: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000
@@ -80,45 +77,28 @@ expect_eq "the zooms keep the page" "$(probe panel 1)" "Page 1 of 3"
 
 # --- The copies: page text (Ctrl+Alt+C), page image (Ctrl+C), all text (Ctrl+A).
 # Each waits for its own clipboard content, so a slow copy is not mistaken for a failed one.
-wait_clipboard() { # wait_clipboard PROBE_COMMAND FILE EXPECTED_FILE
-  for _ in $(seq 20); do
-    probe "$1" "$2" 2>/dev/null && cmp -s "$2" "$3" && return 0
-    sleep 0.25
-  done
-  return 1
-}
 keys ctrl+Next
 probe wait-panel 1 "Page 2 of 3" 5000 >/dev/null || fail "back to page 2 for the copies"
 keys ctrl+alt+c
 expect "Ctrl+Alt+C: the clipboard holds page 2's text" \
-  wait_clipboard clipboard-unicode "$E2E_OUT/page-text.bin" "$E2E_OUT/text-2.utf16"
+  wait_clipboard unicode "$E2E_OUT/text-2.utf16"
 keys ctrl+c
-bitmap=""
-for _ in $(seq 20); do
-  bitmap=$(probe clipboard-bitmap 2>/dev/null) && break
-  sleep 0.25
-done
+settle
+bitmap=$(probe clipboard-bitmap)
 expect_eq "Ctrl+C: the clipboard holds a bitmap of page 2's size" "$bitmap" "$PAGE2_SIZE"
 keys ctrl+a
 expect "Ctrl+A: the clipboard holds every page's text" \
-  wait_clipboard clipboard "$E2E_OUT/all-text.bin" "$E2E_OUT/all-text.expected"
+  wait_clipboard text "$E2E_OUT/all-text.expected"
 expect "no message box after the copies" probe no-box
 
 # --- Ctrl+S on page 2: the save dialog, a name typed without extension, Enter.
 focus_view
 keys ctrl+s
 if expect "Ctrl+S shows the save dialog" probe wait-box "Save as bitmap" 10000; then
-  xdotool windowfocus "$(xdotool search --name '^Save as bitmap$' | head -n 1)" 2>/dev/null || true
-  sleep 0.3
-  xdotool type --delay 20 "$(winpath "$E2E_OUT/page2")"
-  keys Return
+  in_dialog "Save as bitmap" "$(winpath "$E2E_OUT/page2")"
+  probe wait-no-box 10000 >/dev/null && settle
   # The dialog adds the default extension; the file system keeps the case it is given in.
-  saved=""
-  for _ in $(seq 50); do
-    saved=$(find "$E2E_OUT" -maxdepth 1 -iname page2.bmp -size +0 | head -n 1)
-    [ -n "$saved" ] && probe no-box >/dev/null 2>&1 && break
-    sleep 0.2
-  done
+  saved=$(find "$E2E_OUT" -maxdepth 1 -iname page2.bmp -size +0 | head -n 1)
   expect_eq "Ctrl+S: page2.bmp is a bitmap of page 2's size" \
     "$(identify -format '%m %wx%h' "$saved" 2>/dev/null)" "BMP3 $PAGE2_SIZE"
   expect "Ctrl+S: the bitmap is not blank" \
@@ -130,13 +110,7 @@ focus_view
 keys ctrl+p
 if expect "Ctrl+P shows the print dialog" probe wait-box Print 10000; then
   expect "the print dialog takes pages 1 to 2" probe print-pages 1 2
-  pdf=""
-  for _ in $(seq 150); do
-    pdf=$(find "$HOME/PDF" /var/spool/cups-pdf/ANONYMOUS -name "*$job*.pdf" 2>/dev/null | head -n 1 || true)
-    [ -n "$pdf" ] && pdfinfo "$pdf" >/dev/null 2>&1 && break
-    pdf=""
-    sleep 0.2
-  done
+  pdf=$(wait_printed "$job")
   if expect "Ctrl+P: the PDF printer writes a file" test -n "$pdf"; then
     mv "$pdf" "$E2E_OUT/printed.pdf"
     expect_eq "Ctrl+P: the PDF has two pages" \
@@ -162,10 +136,9 @@ expect "the record names the last document opened, then CR LF" \
 # --- A new start: the File menu's last-file item reopens the document.
 start_program
 expect_eq "a new start without a document" "$(probe caption)" "Folirex"
-xdotool windowfocus "$(main_xwindow)" 2>/dev/null || true
-sleep 0.3
+focus_main
 keys alt+f
-sleep 0.5
+probe wait-menu 10000 || fail "Alt+F opens no menu"
 menu=$(shot file-menu 0 0 1280 1024)
 # Open, Print (disabled), Close, then the last file.
 keys Down Down Down Return
@@ -174,32 +147,22 @@ expect "the last-file item reopens the document" \
 expect "reopened: panel 1 reads page 1 of 3" probe wait-panel 1 "Page 1 of 3" 5000
 
 # --- The About box: Alt+A, Enter; Escape in its text does nothing, Tab then Escape closes it.
-about_window() { xdotool search --onlyvisible --name '^About Folirex$' 2>/dev/null | head -n 1; }
-xdotool windowfocus "$(main_xwindow)" 2>/dev/null || true
+focus_main
 keys alt+a Return
-box=""
-for _ in $(seq 50); do
-  box=$(about_window) && [ -n "$box" ] && break
-  sleep 0.2
-done
-if expect "Alt+A, Enter shows the About box" test -n "$box"; then
+if expect "Alt+A, Enter shows the About box" probe wait-focus "About Folirex" 10000; then
   about=$(shot about 0 0 1280 1024)
   expect "the About box is on the screen" analyse differ "$menu" "$about" 0 0 1280 1024 0.02
-  xdotool windowfocus "$box" 2>/dev/null || true
-  sleep 0.3
+  xdotool windowfocus "$(xdotool search --onlyvisible --name '^About Folirex$' | head -n 1)"
   keys Escape
-  sleep 0.5
-  expect "Escape in the About box's text leaves it open" test -n "$(about_window)"
+  settle
+  expect "Escape in the About box's text leaves it open" probe wait-shown "About Folirex" 0
   keys Tab Escape
-  for _ in $(seq 25); do
-    [ -z "$(about_window)" ] && break
-    sleep 0.2
-  done
-  expect "Tab to its button, then Escape closes the About box" test -z "$(about_window)"
+  expect "Tab to its button, then Escape closes the About box" \
+    probe wait-hidden "About Folirex" 10000
   expect_eq "the document is still open" "$(probe caption)" "Folirex - $(winpath "$doc")"
 fi
 
-xdotool windowfocus "$(main_xwindow)" 2>/dev/null || true
+focus_main
 keys alt+F4
 expect "Alt+F4 ends the program" wait_exit 10
 finish

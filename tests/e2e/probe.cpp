@@ -22,8 +22,23 @@
 //   probe clipboard-unicode FILE  writes the clipboard's CF_UNICODETEXT, up to its terminating
 //                                 zero, to FILE (UTF-16LE)
 //   probe clipboard-bitmap        prints "WIDTHxHEIGHT" of the clipboard's bitmap (CF_BITMAP)
-//   probe hold-clipboard MS FILE  opens the clipboard and keeps it open for MS milliseconds;
-//                                 creates FILE (a Windows path) once it holds it
+//   probe hold-clipboard READY RELEASE MS
+//                                 opens the clipboard, creates the file READY (a Windows path)
+//                                 once it holds it, and keeps it until the file RELEASE exists
+//                                 (at most MS milliseconds)
+//   probe settle                  returns once the program has taken the input already sent to
+//                                 it and painted what that changed
+//   probe wait-focus WHERE MS     waits until the keyboard focus is in the page view (WHERE
+//                                 "view"), the main window ("main") or the program's window
+//                                 captioned WHERE
+//   probe wait-no-box MS          waits until the program shows no dialog box
+//   probe wait-shown TITLE MS     waits until the program shows a window captioned TITLE
+//   probe wait-hidden TITLE MS    waits until it shows none
+//   probe wait-menu MS            waits until the program shows a drop-down or context menu
+//   probe wait-clipboard FORMAT EXPECTED MS
+//                                 waits until the clipboard's text (FORMAT "text": the CF_TEXT
+//                                 block; "unicode": CF_UNICODETEXT up to its zero, UTF-16LE)
+//                                 has the bytes of the file EXPECTED; prints what it last read
 #include <windows.h>
 #include <commctrl.h>
 
@@ -158,6 +173,50 @@ HWND programBox(const std::string& title) {
   return search.found;
 }
 
+GUITHREADINFO threadInfo(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) info.hwndFocus = nullptr;
+  return info;
+}
+
+// Whether the keyboard focus of the thread that owns `window` is in it.
+bool focusInside(HWND window) {
+  HWND focus = threadInfo(window).hwndFocus;
+  return focus && (focus == window || IsChild(window, focus));
+}
+
+// The main window may be active with the focus on none of its children (no document shown).
+bool isActive(HWND window) {
+  GUITHREADINFO info = threadInfo(window);
+  return info.hwndActive == window && (!info.hwndFocus || focusInside(window));
+}
+
+struct WindowSearch {
+  DWORD pid;
+  const char* wantedClass;  // any when null
+  const std::string* title;  // any when null
+  HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<WindowSearch*>(data);
+  if (!IsWindowVisible(window) || processOf(window) != search->pid) return TRUE;
+  if (search->wantedClass && className(window) != search->wantedClass) return TRUE;
+  if (search->title && windowText(window) != *search->title) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+// A visible top-level window of the program's process, of that class and caption.
+HWND programWindow(const char* wantedClass, const std::string* title) {
+  HWND main = FindWindowA(kMainClass, nullptr);
+  if (!main) return nullptr;
+  WindowSearch search{processOf(main), wantedClass, title, nullptr};
+  EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 BOOL CALLBACK collectStaticText(HWND child, LPARAM data) {
   if (className(child) != "Static") return TRUE;
   std::string text = windowText(child);
@@ -238,6 +297,53 @@ int waitPanel(int panel, const char* wanted, DWORD ms) {
   return matched ? 0 : 1;
 }
 
+// Each message sent is answered only once the program's thread has come back for messages:
+// the first reply means it has drained its input into its queue, the second that it has
+// handled that input. The repaint then runs while the probe waits.
+int settle() {
+  HWND main = mainWindow();
+  if (!main) return fail("no main window");
+  for (int round = 0; round < 2; ++round) {
+    DWORD_PTR ignored = 0;
+    if (!SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored))
+      return fail("the program does not answer messages");
+  }
+  RedrawWindow(main, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+  return 0;
+}
+
+int waitFocus(const std::string& where, DWORD ms) {
+  bool inside = waitFor(ms, [&] {
+    HWND main = mainWindow();
+    if (!main) return false;
+    if (where == "main") return isActive(main);
+    HWND target = where == "view" ? pageView(main) : programWindow(nullptr, &where);
+    return target && focusInside(target);
+  });
+  if (inside) return 0;
+  std::fprintf(stderr, "probe: the keyboard focus never came into %s\n", where.c_str());
+  return 1;
+}
+
+int waitNoBox(DWORD ms) {
+  HWND last = nullptr;
+  if (waitFor(ms, [&] { return (last = programBox("*")) == nullptr; })) return 0;
+  std::printf("%s\n", windowText(last).c_str());
+  return fail("a dialog box stays shown");
+}
+
+int waitShown(const std::string& title, bool shown, DWORD ms) {
+  if (waitFor(ms, [&] { return (programWindow(nullptr, &title) != nullptr) == shown; })) return 0;
+  std::fprintf(stderr, "probe: the window \"%s\" is %s\n", title.c_str(),
+               shown ? "never shown" : "still shown");
+  return 1;
+}
+
+int waitMenu(DWORD ms) {
+  if (waitFor(ms, [] { return programWindow("#32768", nullptr) != nullptr; })) return 0;
+  return fail("no menu is shown");
+}
+
 int geometry() {
   HWND main = mainWindow();
   if (!main) return fail("no main window");
@@ -252,8 +358,8 @@ int waitBox(const std::string& title, DWORD ms) {
   HWND box = nullptr;
   if (!waitFor(ms, [&] { return (box = programBox(title)) != nullptr; }))
     return fail("no dialog box");
-  // The texts are set while the box is created; give it a moment to finish.
-  Sleep(100);
+  // A box takes the focus once it has been created with its texts.
+  if (!waitFor(ms, [&] { return focusInside(box); })) return fail("the box never took the focus");
   std::printf("%s\n", windowText(box).c_str());
   for (const std::string& text : staticTexts(box)) std::printf("%s\n", text.c_str());
   return 0;
@@ -303,48 +409,66 @@ int printPages(const char* from, const char* to) {
   return 0;
 }
 
-int clipboard(const char* path) {
-  if (!waitFor(2000, [] { return OpenClipboard(nullptr) != FALSE; }))
-    return fail("cannot open the clipboard");
-  int result = 0;
-  HANDLE data = GetClipboardData(CF_TEXT);
-  const void* bytes = data ? GlobalLock(data) : nullptr;
-  if (!bytes) {
-    result = fail("no CF_TEXT on the clipboard");
-  } else {
-    FILE* out = std::fopen(path, "wb");
-    if (!out || std::fwrite(bytes, 1, GlobalSize(data), out) != GlobalSize(data))
-      result = fail("cannot write the file");
-    if (out) std::fclose(out);
-    GlobalUnlock(data);
-  }
-  CloseClipboard();
-  return result;
-}
-
 bool openClipboard() {
   return waitFor(2000, [] { return OpenClipboard(nullptr) != FALSE; });
 }
 
-int clipboardUnicode(const char* path) {
-  if (!openClipboard()) return fail("cannot open the clipboard");
-  int result = 0;
-  HANDLE data = GetClipboardData(CF_UNICODETEXT);
-  const auto* text = data ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
-  if (!text) {
-    result = fail("no CF_UNICODETEXT on the clipboard");
-  } else {
-    const size_t units = GlobalSize(data) / sizeof(wchar_t);
-    size_t length = 0;
-    while (length < units && text[length] != 0) ++length;
-    FILE* out = std::fopen(path, "wb");
-    if (!out || std::fwrite(text, sizeof(wchar_t), length, out) != length)
-      result = fail("cannot write the file");
-    if (out) std::fclose(out);
+// The clipboard's text as bytes: for "text" the whole CF_TEXT block, for "unicode" the
+// CF_UNICODETEXT up to its terminating zero. False when the clipboard or the format is not
+// to be had.
+bool clipboardBytes(const std::string& format, std::string* bytes) {
+  if (!openClipboard()) return false;
+  const bool unicode = format == "unicode";
+  HANDLE data = GetClipboardData(unicode ? CF_UNICODETEXT : CF_TEXT);
+  const char* block = data ? static_cast<const char*>(GlobalLock(data)) : nullptr;
+  if (block) {
+    size_t size = GlobalSize(data);
+    if (unicode) {
+      const auto* text = reinterpret_cast<const wchar_t*>(block);
+      size_t length = 0;
+      while (length < size / sizeof(wchar_t) && text[length] != 0) ++length;
+      size = length * sizeof(wchar_t);
+    }
+    bytes->assign(block, size);
     GlobalUnlock(data);
   }
   CloseClipboard();
-  return result;
+  return block != nullptr;
+}
+
+bool readFile(const char* path, std::string* bytes) {
+  FILE* in = std::fopen(path, "rb");
+  if (!in) return false;
+  char chunk[4096];
+  size_t read;
+  bytes->clear();
+  while ((read = std::fread(chunk, 1, sizeof(chunk), in)) > 0) bytes->append(chunk, read);
+  std::fclose(in);
+  return true;
+}
+
+bool writeFile(const char* path, const std::string& bytes) {
+  FILE* out = std::fopen(path, "wb");
+  if (!out) return false;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && written;
+}
+
+int clipboardToFile(const std::string& format, const char* path) {
+  std::string bytes;
+  if (!clipboardBytes(format, &bytes)) return fail("no such text on the clipboard");
+  return writeFile(path, bytes) ? 0 : fail("cannot write the file");
+}
+
+// Prints what it last read (escaped) when the text never comes.
+int waitClipboard(const std::string& format, const char* expectedPath, DWORD ms) {
+  std::string expected, bytes;
+  if (!readFile(expectedPath, &expected)) return fail("cannot read the expected text");
+  if (waitFor(ms, [&] { return clipboardBytes(format, &bytes) && bytes == expected; })) return 0;
+  std::printf("clipboard (%zu bytes):", bytes.size());
+  for (unsigned char c : bytes.substr(0, 200)) std::printf(c >= 32 && c < 127 ? "%c" : "\\x%02x", c);
+  std::printf("\n");
+  return fail("the clipboard never held the expected text");
 }
 
 int clipboardBitmap() {
@@ -364,15 +488,18 @@ int clipboardBitmap() {
   return result;
 }
 
-// Plays another program that keeps the clipboard open, as a clipboard viewer that hangs would.
-int holdClipboard(DWORD ms, const char* readyFile) {
-  if (!openClipboard()) return fail("cannot open the clipboard");
-  HANDLE ready = CreateFileA(readyFile, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
-  Sleep(ms);
+// Plays another program that keeps the clipboard open, as a clipboard viewer that hangs would:
+// creates `readyFile` once it holds it and lets it go when `releaseFile` appears (or after `ms`).
+int holdClipboard(const char* readyFile, const char* releaseFile, DWORD ms) {
+  if (!waitFor(10000, [] { return OpenClipboard(nullptr) != FALSE; }))
+    return fail("cannot open the clipboard");
+  bool ready = writeFile(readyFile, "");
+  bool released = ready && waitFor(ms, [&] {
+    return GetFileAttributesA(releaseFile) != INVALID_FILE_ATTRIBUTES;
+  });
   CloseClipboard();
-  return ready != INVALID_HANDLE_VALUE ? 0 : fail("cannot create the ready file");
+  if (!ready) return fail("cannot create the ready file");
+  return released ? 0 : fail("never told to let the clipboard go");
 }
 
 }  // namespace
@@ -390,10 +517,19 @@ int main(int argc, char** argv) {
   if (command == "no-box" && argc == 2) return noBox();
   if (command == "press-ok" && argc == 3) return pressOk(argv[2]);
   if (command == "print-pages" && argc == 4) return printPages(argv[2], argv[3]);
-  if (command == "clipboard" && argc == 3) return clipboard(argv[2]);
-  if (command == "clipboard-unicode" && argc == 3) return clipboardUnicode(argv[2]);
+  if (command == "clipboard" && argc == 3) return clipboardToFile("text", argv[2]);
+  if (command == "clipboard-unicode" && argc == 3) return clipboardToFile("unicode", argv[2]);
+  if (command == "wait-clipboard" && argc == 5)
+    return waitClipboard(argv[2], argv[3], millis(argv[4]));
+  if (command == "settle" && argc == 2) return settle();
+  if (command == "wait-focus" && argc == 4) return waitFocus(argv[2], millis(argv[3]));
+  if (command == "wait-no-box" && argc == 3) return waitNoBox(millis(argv[2]));
+  if (command == "wait-shown" && argc == 4) return waitShown(argv[2], true, millis(argv[3]));
+  if (command == "wait-hidden" && argc == 4) return waitShown(argv[2], false, millis(argv[3]));
+  if (command == "wait-menu" && argc == 3) return waitMenu(millis(argv[2]));
   if (command == "clipboard-bitmap" && argc == 2) return clipboardBitmap();
-  if (command == "hold-clipboard" && argc == 4) return holdClipboard(millis(argv[2]), argv[3]);
+  if (command == "hold-clipboard" && argc == 5)
+    return holdClipboard(argv[2], argv[3], millis(argv[4]));
   if (command == "wait-caption" && argc == 4) return waitCaption(argv[2], millis(argv[3]));
   if (command == "press-cancel" && argc == 3) return pressCancel(argv[2]);
   std::fprintf(stderr, "probe: unknown command or wrong arguments; see probe.cpp\n");

@@ -1,101 +1,45 @@
 #!/usr/bin/env bash
-# End to end under X: the program opens the sample and closes; started again
-# without arguments, its File menu offers the sample, and choosing it opens the
-# sample. Screenshots of the File menu and of the About box are left in $3.
-#   end_to_end.sh FOLIREX_EXE SAMPLE SCREENSHOT_DIR
-# Needs DISPLAY, WINEPREFIX with the component registered, xdotool, imagemagick.
-set -euo pipefail
-exe_built=$1 sample=$2 shots=$3
-[ -n "${DISPLAY:-}" ] || { echo "no DISPLAY"; exit 1; }
-mkdir -p "$shots"
+# End to end under X: the program opens the sample and closes; started again without
+# arguments, its File menu offers the sample, and choosing it opens the sample; the About box
+# keeps Escape in its text and closes on Escape from its button. Screenshots of the File menu
+# and of the About box are left in $E2E_OUT.
+source "$(dirname "$0")/../e2e/lib.sh"
 
-# A copy of its own, so that the record beside it is this test's alone.
-work=$(mktemp -d)
-pid=""
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-cp "$exe_built" "$work/Folirex.exe"
-exe="$work/Folirex.exe"
-record="$work/Folirex.exe.cfg"
-doc=$(winepath -w "$(realpath "$sample")" 2>/dev/null)
-
-wait_for_title() {  # wait_for_title REGEX: prints the window id
-  for _ in $(seq 150); do
-    local id
-    id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-    [ -n "$id" ] && { echo "$id"; return 0; }
-    sleep 0.2
-  done
-  echo "no window titled $1" >&2
-  return 1
-}
-
-wait_gone() {  # wait_gone REGEX
-  for _ in $(seq 100); do
-    xdotool search --onlyvisible --name "$1" >/dev/null 2>&1 || return 0
-    sleep 0.2
-  done
-  echo "window $1 still shown" >&2
-  return 1
-}
-
-keys() {  # keys WINDOW KEY...: gives the window the focus (no window manager here), then types
-  local id=$1; shift
-  xdotool windowfocus "$id" 2>/dev/null || true
-  sleep 0.3
-  for k in "$@"; do
-    xdotool key "$k"
-    sleep 0.3
-  done
-}
-
-wait_exit() {
-  for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || { wait "$pid" || true; pid=""; return 0; }
-    sleep 0.2
-  done
-  echo "the program did not end" >&2
-  return 1
-}
-
-# Quoting the title for a regular expression: the path holds backslashes and dots.
-title_of() { printf '^Folirex - %s$' "$(printf '%s' "$1" | sed 's/[]\\.^$*[]/\\&/g')"; }
+record="$E2E_OUT/Folirex.exe.cfg"
+doc=$(winpath "$(realpath "$E2E_SAMPLE")")
 
 echo "First run, on the sample"
-wine "$exe" "$doc" &
-pid=$!
-main=$(wait_for_title "$(title_of "$doc")")
-keys "$main" alt+F4
-wait_exit
-printf '%s\r\n' "$doc" | cmp - "$record" || { echo "record is not the sample's path and CR LF"; od -c "$record"; exit 1; }
+start_program "$doc"
+probe wait-caption "Folirex - $doc" 15000 >/dev/null || die "the sample did not open"
+focus_main
+keys alt+F4
+expect "Alt+F4 ends the first run" wait_exit 10
+expect "the record is the sample's path and CR LF" cmp -s "$record" <(printf '%s\r\n' "$doc")
 
 echo "Second run, without arguments"
-wine "$exe" &
-pid=$!
-main=$(wait_for_title '^Folirex$')
-sleep 1
-keys "$main" alt+f
-sleep 0.5
-import -window root "$shots/file-menu-last-file.png"
+start_program
+probe wait-caption Folirex 15000 >/dev/null || die "no main window captioned Folirex"
+focus_main
+keys alt+f
+probe wait-menu 10000 || die "Alt+F opens no menu"
+publish "$(shot file-menu-last-file 0 0 1280 1024)" file-menu-last-file.png
 # Open, Print (disabled), Close, then the last file.
-keys "$main" Down Down Down Return
-main=$(wait_for_title "$(title_of "$doc")")
-echo "The last-file item opened the sample"
+keys Down Down Down Return
+expect "the last-file item opens the sample" probe wait-caption "Folirex - $doc" 10000
 
 echo "The About box"
-keys "$main" alt+a Return
-box=$(wait_for_title '^About Folirex$')
-sleep 1
-import -window root "$shots/about-box.png"
-keys "$box" Escape          # in the text: nothing happens
-sleep 0.5
-xdotool search --onlyvisible --name '^About Folirex$' >/dev/null || { echo "Escape in the text closed the box"; exit 1; }
-keys "$box" Tab Escape      # on Close: closes
-wait_gone '^About Folirex$'
-main=$(wait_for_title '^Folirex - ')
-keys "$main" alt+F4
-wait_exit
-echo "Screenshots in $shots"
+focus_main
+keys alt+a Return
+probe wait-focus "About Folirex" 10000 || die "Alt+A, Enter shows no About box"
+publish "$(shot about-box 0 0 1280 1024)" about-box.png
+xdotool windowfocus "$(xdotool search --onlyvisible --name '^About Folirex$' | head -n 1)"
+keys Escape
+settle
+expect "Escape in the text leaves the box open" probe wait-shown "About Folirex" 0
+keys Tab Escape
+expect "Tab to Close, then Escape closes the box" probe wait-hidden "About Folirex" 10000
+expect "the document is open again" probe wait-caption "Folirex - $doc" 10000
+focus_main
+keys alt+F4
+expect "Alt+F4 ends the second run" wait_exit 10
+finish

@@ -52,12 +52,13 @@ ClipboardHeldElsewhere::ClipboardHeldElsewhere()
     : opened_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       release_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
       thread_(CreateThread(nullptr, 0, Run, this, 0, nullptr)) {
-  WaitForSingleObject(opened_, 5000);
+  // The holder sets the event once it has the clipboard, or has given up on it.
+  WaitForSingleObject(opened_, INFINITE);
 }
 
 ClipboardHeldElsewhere::~ClipboardHeldElsewhere() {
   SetEvent(release_);
-  WaitForSingleObject(thread_, 5000);
+  WaitForSingleObject(thread_, INFINITE);
   CloseHandle(thread_);
   CloseHandle(release_);
   CloseHandle(opened_);
@@ -67,9 +68,13 @@ DWORD WINAPI ClipboardHeldElsewhere::Run(void* self) {
   auto* held = static_cast<ClipboardHeldElsewhere*>(self);
   HWND window = CreateWindowExA(0, "STATIC", "Clipboard holder", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                 nullptr, GetModuleHandleA(nullptr), nullptr);
-  held->holding_ = OpenClipboard(window) != 0;
+  // Another program (under Wine, the desktop's clipboard bridge) may have the clipboard open
+  // for a moment; the holder waits its turn, as a real one would.
+  const DWORD start = GetTickCount();
+  while (!(held->holding_ = OpenClipboard(window) != 0) && GetTickCount() - start < 10000)
+    Sleep(10);
   SetEvent(held->opened_);
-  WaitForSingleObject(held->release_, 10000);
+  WaitForSingleObject(held->release_, INFINITE);
   if (held->holding_) CloseClipboard();
   DestroyWindow(window);
   return 0;

@@ -1,7 +1,6 @@
 // Opening documents: headers, the directory chain, page facts, and refusing bad input.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -111,13 +110,9 @@ TEST(Container, OpensAThousandPagesWithoutReadingTheirImages) {
   docwriter::Written written = docwriter::write(pages);
   std::vector<bool> touched(written.bytes.size());
   size_t reads = 0;
-  auto started = std::chrono::steady_clock::now();
   mdi::Document doc =
       mdi::Document::open(std::make_unique<WatchedSource>(written.bytes, &touched, &reads));
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
   ASSERT_EQ(1000u, doc.pageCount());
-  EXPECT_LT(seconds, 0.5);
   // The directory and the resolution values: a handful of reads per page.
   EXPECT_LE(reads, 1000u * 4);
   // Reading a directory may read a little past it, never the images themselves.

@@ -149,8 +149,10 @@ start_xvfb() {
     Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
     XVFB_PID=$!
     export DISPLAY=":$n"
+    # It ends at once when the number is taken (for instance by a server of another root).
     for _ in $(seq 50); do
       [ -e "/tmp/.X11-unix/X$n" ] && return 0
+      kill -0 "$XVFB_PID" 2>/dev/null || break
       sleep 0.1
     done
   done
@@ -158,11 +160,15 @@ start_xvfb() {
   return 1
 }
 
-# CUPS with a PDF printer, the system's default: printing tests print to it.
+# CUPS with a PDF printer, the system's default: printing tests print to it. The scripts and
+# the programs they start talk to this root's own server through its socket: another root on
+# the same machine (tools/fresh-check's) shares the network, and its server answers on
+# localhost too.
+export CUPS_SERVER=/run/cups/cups.sock
 start_cups() {
   if ! lpstat -r 2>/dev/null | grep -q "is running"; then
     cupsd >/dev/null 2>&1 || true
-    for _ in $(seq 50); do
+    for _ in $(seq 100); do
       lpstat -r 2>/dev/null | grep -q "is running" && break
       sleep 0.1
     done

@@ -73,6 +73,9 @@ probe() {
 
 # start_program [ARGUMENTS...]: starts the program and waits for its main window.
 start_program() {
+  # The tests take turns on the display: a main window still there is an earlier program's,
+  # whose windows Wine may take down a moment after its process has ended.
+  probe gone 10000 || die "the main window of an earlier program stays"
   (cd "$E2E_OUT" && exec wine "$EXE" "$@") >>"$E2E_OUT/program.log" 2>&1 &
   APP_PID=$!
   probe wait-window 20000 >/dev/null || die "the main window did not appear"

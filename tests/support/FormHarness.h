@@ -82,6 +82,9 @@ class TempDir {
   std::string file(const std::string& name) const { return path_ + "\\" + name; }
   // Writes a file with the given bytes and returns its path.
   std::string write(const std::string& name, const std::string& bytes) const;
+  // Makes a folder inside whose full path is `length` characters long, longer
+  // than the ANSI functions can create, and returns its path.
+  std::string longFolder(size_t length) const;
 
  private:
   std::string path_;

@@ -35,14 +35,14 @@ build_arch() {  # build_arch x86_64|i686 [targets...]
   fi
 }
 
-# Wine draws the title bar's minimise, maximise and close glyphs with its Marlett font. This
-# Wine does not look where fonts-wine puts it, and without it the title bar shows "0 1 r":
-# the prefix gets a copy in its own Fonts folder, where every Wine looks.
-install_marlett() {
+# Wine's own fonts, from fonts-wine: Marlett draws the title bar's minimise, maximise and
+# close glyphs ("0 1 r" without it), MS Sans Serif is the program's window font. This Wine
+# does not look where fonts-wine puts them: the prefix gets copies in its own Fonts folder.
+install_wine_fonts() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   [ -f "$fonts/marlett.ttf" ] && return 0
   mkdir -p "$fonts"
-  cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  cp -n /usr/share/wine/fonts/* "$fonts/"
 }
 
 # A Wine prefix of the project's own, with the component registered in it.
@@ -57,7 +57,7 @@ prepare_prefix() {
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null 2>&1
     wineserver -w
   fi
-  install_marlett
+  install_wine_fonts
   local dll="$BUILD/x86_64/component/MiPageView.dll"
   if [ -f "$dll" ]; then
     wine regsvr32 /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 \

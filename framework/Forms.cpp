@@ -74,8 +74,8 @@ TApplication::TApplication(HINSTANCE instance) : instance_(instance) {
   wc.hIcon = LoadIconA(instance_, "MAINICON");  // the task-bar button's and Alt+Tab's icon
   wc.lpszClassName = kApplicationClass;
   RegisterClassA(&wc);
-  // No area, and off the screen: Wine gives a window with a pixel on the
-  // screen an X window of its own, which would show as a dot.
+  // No area, and off the screen as well, so that no system, Wine with its
+  // X windows of at least a pixel included, draws anything of it.
   hwnd_ =
       CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                       kOffScreen, kOffScreen, 0, 0, nullptr, nullptr, instance_, nullptr);

@@ -4,46 +4,13 @@
 
 #include <algorithm>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/main.h"
 #include "framework/Exception.h"
+#include "framework/Files.h"
 
 namespace {
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {
-    if (handle_ == INVALID_HANDLE_VALUE) framework::raiseLastError();
-  }
-  ~FileHandle() { CloseHandle(handle_); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_;
-};
-
-// A temporary file of this program's: deleted on leaving the scope unless it
-// was never created or has been put in place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-  ~TemporaryFile() {
-    if (owned_) DeleteFileA(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  const std::string& path() const { return path_; }
-  void Created() { owned_ = true; }
-  void PutInPlace() { owned_ = false; }
-
- private:
-  std::string path_;
-  bool owned_ = false;
-};
 
 bool EndsName(char c) {
   return c == '\r' || c == '\x1a';
@@ -58,14 +25,6 @@ void WriteAll(HANDLE file, const std::string& bytes) {
       framework::raiseLastError();
     done += written;
   }
-}
-
-void WriteNewRecord(TemporaryFile& temporary, const std::string& bytes) {
-  FileHandle file(CreateFileA(temporary.path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  temporary.Created();
-  WriteAll(file.get(), bytes);
-  if (!FlushFileBuffers(file.get())) framework::raiseLastError();
 }
 
 }  // namespace
@@ -87,9 +46,9 @@ std::string LastFileRecordPath() {
 
 std::string ReadLastFileName(const std::string& path) {
   // Sharing everything: another copy of the program may be replacing the record.
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  framework::FileHandle file(CreateFileW(framework::ExtendedPath(path).c_str(), GENERIC_READ,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   std::string name;
   char buffer[4096];
   for (;;) {
@@ -105,20 +64,16 @@ std::string ReadLastFileName(const std::string& path) {
 }
 
 void WriteLastFileName(const std::string& path, const std::string& name) {
-  // One temporary name per process: two copies closing at once do not collide.
-  TemporaryFile temporary(path + "." + std::to_string(GetCurrentProcessId()) + ".tmp");
   // A read-only record stays as it is. Windows refuses to replace it anyway;
   // not every system that runs the program does.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = framework::FileAttributes(path);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     SetLastError(ERROR_ACCESS_DENIED);
     framework::raiseLastError();
   }
-  WriteNewRecord(temporary, name + "\r\n");
-  if (!MoveFileExA(temporary.path().c_str(), path.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    framework::raiseLastError();
-  temporary.PutInPlace();
+  framework::ReplacementFile record(path);
+  WriteAll(record.handle(), name + "\r\n");
+  record.PutInPlace();
 }
 
 void TForm1::ReadLastFileRecord() {

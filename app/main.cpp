@@ -28,8 +28,8 @@ std::unique_ptr<TMenuItem> Bound(TAction* action) {
 
 TForm1::TForm1() {
   const RECT bounds = {199, 144, 199 + 642, 144 + 481};
-  CreateHandle("TForm1", "Folirex", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, WS_EX_APPWINDOW, bounds,
-               nullptr, LoadIconA(GetModuleHandleA(nullptr), "MAINICON"));
+  CreateHandle("TForm1", "Folirex", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 0, bounds, nullptr,
+               LoadIconA(GetModuleHandleA(nullptr), "MAINICON"));
   CreateImages();
   CreateActions();
   CreateMenus();
@@ -224,7 +224,7 @@ LRESULT TForm1::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void TForm1::ShowError(UINT messageId) {
   framework::ModalUi().ShowMessageBox(Handle(), framework::LoadStr(messageId), "Error",
-                                  MB_OK | MB_ICONEXCLAMATION);
+                                      MB_OK | MB_ICONEXCLAMATION);
 }
 
 // ------------------------------------------------- start-up, activation, close

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "framework/Exception.h"
 #include "framework/Forms.h"
 #include "framework/Modal.h"
 
@@ -107,8 +108,13 @@ bool TFileDialog::Execute(HWND owner) {
   OPENFILENAMEA settings = Settings(owner, nameBuffer, filter);
   bool confirmed =
       kind_ == Open ? ModalUi().ShowOpenDialog(settings) : ModalUi().ShowSaveDialog(settings);
-  if (confirmed) FileName = nameBuffer.data();
-  return confirmed;
+  if (confirmed) {
+    FileName = nameBuffer.data();
+    return true;
+  }
+  // False is a cancel, or the dialog's own failure, which is not the user's answer.
+  if (DWORD error = ModalUi().CommonDialogError()) throw Exception(commonDialogMessage(error));
+  return false;
 }
 
 }  // namespace framework

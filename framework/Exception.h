@@ -27,6 +27,11 @@ class OleError : public Exception {
 // The system's text for a status, without its trailing line break.
 std::string systemMessage(HRESULT hr);
 
+// The text for a common dialog's failure code (CommDlgExtendedError). The
+// system's message table has none for these codes, and FormatMessage would
+// give an unrelated Win32 text for the small ones.
+std::string commonDialogMessage(DWORD code);
+
 // Throws a framework::Exception with the system's text for GetLastError().
 [[noreturn]] void raiseLastError();
 

@@ -13,6 +13,7 @@ TApplication* Application = nullptr;
 namespace {
 
 const char kApplicationClass[] = "FolirexApplication";
+const int kOffScreen = -32000;
 
 // Every live form, so that a message can be traced to the form it is for.
 std::vector<TForm*>& Forms() {
@@ -28,12 +29,10 @@ TForm* FormOf(HWND hwnd) {
 }
 
 LRESULT CALLBACK ApplicationWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  // The task-bar button belongs to this hidden window; activating it means the main form.
-  if (msg == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE && Application &&
-      Application->MainForm() && Application->MainForm()->Visible()) {
-    SetActiveWindow(Application->MainForm()->Handle());
-    return 0;
-  }
+  LRESULT result = 0;
+  if (Application && Application->Handle() == hwnd &&
+      Application->HandleMessage(msg, wParam, lParam, result))
+    return result;
   return DefWindowProcA(hwnd, msg, wParam, lParam);
 }
 
@@ -72,10 +71,14 @@ TApplication::TApplication(HINSTANCE instance) : instance_(instance) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = ApplicationWndProc;
   wc.hInstance = instance_;
+  wc.hIcon = LoadIconA(instance_, "MAINICON");  // the task-bar button's and Alt+Tab's icon
   wc.lpszClassName = kApplicationClass;
   RegisterClassA(&wc);
-  hwnd_ = CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 0, 0, 0,
-                          nullptr, nullptr, instance_, nullptr);
+  // No area, and off the screen as well, so that no system, Wine with its
+  // X windows of at least a pixel included, draws anything of it.
+  hwnd_ =
+      CreateWindowExA(0, kApplicationClass, "", WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
+                      kOffScreen, kOffScreen, 0, 0, nullptr, nullptr, instance_, nullptr);
   Application = this;
 }
 
@@ -92,6 +95,54 @@ std::string TApplication::Title() const {
 
 void TApplication::SetTitle(const std::string& title) {
   SetWindowTextA(hwnd_, title.c_str());
+}
+
+void TApplication::ShowTaskBarButton() {
+  if (IsWindowVisible(hwnd_)) return;
+  SetWindowPos(hwnd_, nullptr, 0, 0, 0, 0,
+               SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER);
+}
+
+void TApplication::Minimize() {
+  ShowWindow(hwnd_, SW_MINIMIZE);
+}
+
+void TApplication::ActivateMainForm() {
+  if (!mainForm_ || !mainForm_->Visible()) return;
+  // A modal box over the main form keeps the activation.
+  HWND popup = GetLastActivePopup(mainForm_->Handle());
+  SetActiveWindow(popup && IsWindowVisible(popup) ? popup : mainForm_->Handle());
+}
+
+bool TApplication::HandleMessage(UINT msg, WPARAM wParam, LPARAM, LRESULT& result) {
+  switch (msg) {
+    case WM_ACTIVATE:
+      // Activating the button's window, from the task bar or Alt+Tab, means the main form.
+      if (LOWORD(wParam) == WA_INACTIVE) return false;
+      ActivateMainForm();
+      return true;
+    case WM_SIZE:
+      // However it was minimised or restored (the main form's minimise button
+      // sends here, the task bar and Alt+Tab act on this window), the
+      // program's windows, owned by it or by its forms, go and come back with it.
+      if (wParam == SIZE_MINIMIZED) {
+        minimized_ = true;
+        ShowOwnedPopups(hwnd_, FALSE);
+        for (TForm* form : Forms()) ShowOwnedPopups(form->Handle(), FALSE);
+      } else if (wParam == SIZE_RESTORED && minimized_) {
+        minimized_ = false;
+        ShowOwnedPopups(hwnd_, TRUE);  // only what the minimising hid
+        for (TForm* form : Forms()) ShowOwnedPopups(form->Handle(), TRUE);
+        ActivateMainForm();
+      }
+      return false;
+    case WM_CLOSE:
+      // Closing from the task bar closes the program as its main form's close box does.
+      if (mainForm_) mainForm_->Close();
+      result = 0;
+      return true;
+  }
+  return false;
 }
 
 void TApplication::Run() {
@@ -212,6 +263,7 @@ bool TForm::Visible() const {
 }
 
 void TForm::Show() {
+  if (Application && Application->MainForm() == this) Application->ShowTaskBarButton();
   ShowWindow(hwnd_, SW_SHOW);
   UpdateWindow(hwnd_);
 }
@@ -266,6 +318,14 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && Application) Application->FormActivated(this);
+      break;
+    case WM_SYSCOMMAND:
+      // The main form is owned by the application's window, which has the
+      // task-bar button: minimising the program minimises that window.
+      if ((wParam & 0xFFF0) == SC_MINIMIZE && Application && Application->MainForm() == this) {
+        Application->Minimize();
+        return 0;
+      }
       break;
     case WM_CLOSE:
       if (inModalLoop_) {

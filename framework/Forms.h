@@ -64,10 +64,17 @@ class TApplication {
   TApplication& operator=(const TApplication&) = delete;
 
   HINSTANCE Instance() const { return instance_; }
-  // The task-bar text, held by a hidden window that owns the program's forms.
+  // The window of the task-bar button and the Alt+Tab entry, with the
+  // application title as its text: shown once the main form is, but without
+  // area on the screen, and the owner of the program's forms.
   HWND Handle() const { return hwnd_; }
   std::string Title() const;
   void SetTitle(const std::string& title);
+  void ShowTaskBarButton();
+  // Minimises the program: the button's window, and with it every form.
+  void Minimize();
+  // The button window's own handling of a message; false leaves it to the system.
+  bool HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   TForm* MainForm() const { return mainForm_; }
   void SetMainForm(TForm* form) { mainForm_ = form; }
@@ -94,12 +101,14 @@ class TApplication {
   friend class TForm;
   void FormActivated(TForm* form);
   void FormDestroyed(TForm* form);
+  void ActivateMainForm();
 
   HINSTANCE instance_;
   HWND hwnd_ = nullptr;
   TForm* mainForm_ = nullptr;
   TForm* activeForm_ = nullptr;
   bool terminated_ = false;
+  bool minimized_ = false;
 };
 
 // The one application object of the process.

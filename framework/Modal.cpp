@@ -4,7 +4,8 @@
 
 namespace framework {
 
-int Modal::ShowMessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type) {
+int Modal::ShowMessageBox(HWND owner, const std::string& text, const std::string& caption,
+                          UINT type) {
   return MessageBoxA(owner, text.c_str(), caption.c_str(), type);
 }
 
@@ -24,8 +25,12 @@ bool Modal::ShowPrintDialog(PRINTDLGA& settings) {
   return PrintDlgA(&settings);
 }
 
+DWORD Modal::CommonDialogError() {
+  return CommDlgExtendedError();
+}
+
 HINSTANCE Modal::RunShellExecute(HWND owner, const char* verb, const char* file,
-                              const char* parameters, const char* directory, int show) {
+                                 const char* parameters, const char* directory, int show) {
   return ShellExecuteA(owner, verb, file, parameters, directory, show);
 }
 

@@ -14,13 +14,15 @@ class Modal {
  public:
   virtual ~Modal() = default;
   virtual int ShowMessageBox(HWND owner, const std::string& text, const std::string& caption,
-                         UINT type);
+                             UINT type);
   virtual void Beep(UINT type);
   virtual bool ShowOpenDialog(OPENFILENAMEA& settings);
   virtual bool ShowSaveDialog(OPENFILENAMEA& settings);
   virtual bool ShowPrintDialog(PRINTDLGA& settings);
+  // Why the last common dialog returned false: 0 for a cancel, else its failure.
+  virtual DWORD CommonDialogError();
   virtual HINSTANCE RunShellExecute(HWND owner, const char* verb, const char* file,
-                                 const char* parameters, const char* directory, int show);
+                                    const char* parameters, const char* directory, int show);
 };
 
 Modal& ModalUi();

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <utility>
 
 #include "framework/Exception.h"
+#include "framework/Files.h"
 
 namespace output {
 
@@ -174,81 +174,19 @@ bool WriteWholeFile(HANDLE file, const BYTE* data, DWORD size) {
   return true;
 }
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  char full[MAX_PATH];
-  char* name = nullptr;
-  DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, &name);
-  if (length == 0 || length >= MAX_PATH) framework::raiseLastError();
-  if (!name) throw framework::Exception("Not a file name: " + path);
-  return std::string(full, static_cast<size_t>(name - full));
-}
-
-// A temporary file that is deleted unless it was moved into place.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const std::string& folder) {
-    char name[MAX_PATH];
-    // Creates the file, so the name is ours.
-    if (!GetTempFileNameA(folder.c_str(), "flx", 0, name)) framework::raiseLastError();
-    name_ = name;
-  }
-  ~TemporaryFile() {
-    if (!name_.empty()) DeleteFileA(name_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  const std::string& name() const { return name_; }
-  void moveTo(const std::string& path) {
-    if (!MoveFileExA(name_.c_str(), path.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-      framework::raiseLastError();
-    name_.clear();
-  }
-
- private:
-  std::string name_;
-};
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {
-    if (handle_ == INVALID_HANDLE_VALUE) framework::raiseLastError();
-  }
-  ~FileHandle() { close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  void close() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(std::exchange(handle_, INVALID_HANDLE_VALUE));
-  }
-
- private:
-  HANDLE handle_;
-};
-
-}  // namespace
-
 void ReplaceFileContents(const std::string& path, const std::vector<BYTE>& bytes,
                          const FileWriter& write) {
   if (bytes.size() > 0x7FFFFFFF) throw framework::Exception("File too large");
   // Truncating a read-only file fails; replacing it must fail the same way,
   // whether or not the system's move checks the attribute.
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = framework::FileAttributes(path);
   if (attributes != INVALID_FILE_ATTRIBUTES &&
       (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
     throw framework::Exception(framework::systemMessage(HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED)));
-  TemporaryFile temporary(FolderOf(path));
-  {
-    FileHandle file(CreateFileA(temporary.name().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!write(file.get(), bytes.data(), static_cast<DWORD>(bytes.size())))
-      framework::raiseLastError();
-    if (!FlushFileBuffers(file.get())) framework::raiseLastError();
-  }
-  temporary.moveTo(path);
+  framework::ReplacementFile file(path);
+  if (!write(file.handle(), bytes.data(), static_cast<DWORD>(bytes.size())))
+    framework::raiseLastError();
+  file.PutInPlace();
 }
 
 }  // namespace output

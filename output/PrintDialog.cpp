@@ -168,7 +168,8 @@ bool TPrintDialog::Execute(HWND owner) {
   devMode_ = settings.hDevMode;
   devNames_ = settings.hDevNames;
   if (!confirmed) {
-    if (CommDlgExtendedError() != 0) throw framework::Exception("The print dialog failed");
+    if (DWORD error = framework::ModalUi().CommonDialogError())
+      throw framework::Exception(framework::commonDialogMessage(error));
     return false;
   }
 

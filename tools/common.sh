@@ -88,6 +88,16 @@ build_arch() {  # build_arch x86_64|i686 [targets...]
   fi
 }
 
+# Wine's own fonts, from fonts-wine: Marlett draws the title bar's minimise, maximise and
+# close glyphs ("0 1 r" without it), MS Sans Serif is the program's window font. This Wine
+# does not look where fonts-wine puts them: the prefix gets copies in its own Fonts folder.
+install_wine_fonts() {
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  [ -f "$fonts/marlett.ttf" ] && return 0
+  mkdir -p "$fonts"
+  cp -n /usr/share/wine/fonts/* "$fonts/"
+}
+
 # A Wine prefix of the project's own, with the component registered in it.
 prepare_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
@@ -104,6 +114,7 @@ prepare_prefix() {
   else
     prefix_setting 'HKCU\Software\Wine\X11 Driver' Managed Y
   fi
+  install_wine_fonts
   local dll="$BUILD/x86_64/component/MiPageView.dll"
   if [ -f "$dll" ]; then
     wine regsvr32 /s "$(winepath -w "$dll" 2>/dev/null)" >/dev/null 2>&1 \

@@ -39,9 +39,14 @@
 //                                 waits until the clipboard's text (FORMAT "text": the CF_TEXT
 //                                 block; "unicode": CF_UNICODETEXT up to its zero, UTF-16LE)
 //                                 has the bytes of the file EXPECTED; prints what it last read
+//   probe wait-taskbar MS KEY=VALUE...  waits until the task-bar report below has every pair
+//                                 given; prints the report, one "key=value" a line
+//   probe button ACTION           acts on the task-bar button's window as the shell does:
+//                                 minimise or restore (a click on the button), switch (Alt+Tab)
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -502,6 +507,95 @@ int holdClipboard(const char* readyFile, const char* releaseFile, DWORD ms) {
   return released ? 0 : fail("never told to let the clipboard go");
 }
 
+struct TopLevelSearch {
+  DWORD pid;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK collectTopLevel(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<TopLevelSearch*>(data);
+  if (processOf(window) == search->pid) search->found.push_back(window);
+  return TRUE;
+}
+
+// Windows gives a visible top-level window a task-bar button, and an Alt+Tab entry, when it
+// asks for one or when it is neither owned nor a tool window.
+bool hasTaskBarButton(HWND window) {
+  if (!IsWindowVisible(window)) return false;
+  LONG_PTR ex = GetWindowLongPtrA(window, GWL_EXSTYLE);
+  if (ex & WS_EX_APPWINDOW) return true;
+  return !GetWindow(window, GW_OWNER) && !(ex & WS_EX_TOOLWINDOW);
+}
+
+std::vector<HWND> taskBarButtons() {
+  HWND main = FindWindowA(kMainClass, nullptr);
+  if (!main) return {};
+  TopLevelSearch search{processOf(main), {}};
+  EnumWindows(collectTopLevel, reinterpret_cast<LPARAM>(&search));
+  std::vector<HWND> buttons;
+  for (HWND window : search.found)
+    if (hasTaskBarButton(window)) buttons.push_back(window);
+  return buttons;
+}
+
+// The task bar's view of the program, as "key=value" lines: how many buttons, the first one's
+// text, area and state, and the main window's owner, extended style and visibility.
+std::vector<std::string> taskBarReport() {
+  HWND main = FindWindowA(kMainClass, nullptr);
+  std::vector<HWND> buttons = taskBarButtons();
+  HWND button = buttons.empty() ? nullptr : buttons.front();
+  auto which = [&](HWND window) -> std::string {
+    if (!window) return "none";
+    if (window == main) return "main";
+    return window == button ? "button" : "other";
+  };
+  std::vector<std::string> report = {"buttons=" + std::to_string(buttons.size())};
+  if (button) {
+    RECT r;
+    GetWindowRect(button, &r);
+    report.push_back("button=" + windowText(button));
+    report.push_back("area=" + std::to_string(r.right - r.left) + "x" +
+                     std::to_string(r.bottom - r.top));
+    report.push_back(std::string("state=") + (IsIconic(button) ? "minimised" : "normal"));
+  }
+  if (main) {
+    report.push_back("main-owner=" + which(GetWindow(main, GW_OWNER)));
+    report.push_back(std::string("main-appwindow=") +
+                     ((GetWindowLongPtrA(main, GWL_EXSTYLE) & WS_EX_APPWINDOW) ? "1" : "0"));
+    report.push_back(std::string("main=") + (IsWindowVisible(main) ? "shown" : "hidden"));
+    report.push_back("main-caption=" + windowText(main));
+  }
+  report.push_back("foreground=" + which(GetForegroundWindow()));
+  return report;
+}
+
+int waitTaskBar(DWORD ms, int count, char** wanted) {
+  std::vector<std::string> report;
+  bool matched = waitFor(ms, [&] {
+    report = taskBarReport();
+    for (int i = 0; i < count; ++i)
+      if (std::find(report.begin(), report.end(), wanted[i]) == report.end()) return false;
+    return true;
+  });
+  for (const std::string& line : report) std::printf("%s\n", line.c_str());
+  return matched ? 0 : 1;
+}
+
+int buttonAction(const std::string& action) {
+  std::vector<HWND> buttons = taskBarButtons();
+  if (buttons.size() != 1) return fail("not exactly one task-bar button");
+  HWND button = buttons.front();
+  if (action == "minimise")
+    PostMessageA(button, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+  else if (action == "restore")
+    PostMessageA(button, WM_SYSCOMMAND, SC_RESTORE, 0);
+  else if (action == "switch")
+    SwitchToThisWindow(button, TRUE);
+  else
+    return fail("unknown button action");
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -532,6 +626,9 @@ int main(int argc, char** argv) {
     return holdClipboard(argv[2], argv[3], millis(argv[4]));
   if (command == "wait-caption" && argc == 4) return waitCaption(argv[2], millis(argv[3]));
   if (command == "press-cancel" && argc == 3) return pressCancel(argv[2]);
+  if (command == "wait-taskbar" && argc >= 3)
+    return waitTaskBar(millis(argv[2]), argc - 3, argv + 3);
+  if (command == "button" && argc == 3) return buttonAction(argv[2]);
   std::fprintf(stderr, "probe: unknown command or wrong arguments; see probe.cpp\n");
   return 2;
 }

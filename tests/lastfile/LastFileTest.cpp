@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/LastFile.h"
+#include "framework/Files.h"
 #include "tests/support/FormHarness.h"
 
 using testing_support::FormHarness;
@@ -41,11 +42,15 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-// Files in the folder of `path` whose names start with its file name and end in ".tmp".
+std::string FolderOf(const std::string& path) {
+  return path.substr(0, path.find_last_of('\\') + 1);
+}
+
+// The files in the folder of `path` whose names end in ".tmp".
 std::vector<std::string> TemporariesBeside(const std::string& path) {
   std::vector<std::string> found;
   WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((path + "*.tmp").c_str(), &data);
+  HANDLE search = FindFirstFileA((FolderOf(path) + "*.tmp").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return found;
   do found.push_back(data.cFileName);
   while (FindNextFileA(search, &data));
@@ -403,7 +408,7 @@ std::vector<WriteFailure> WriteFailures() {
        }},
       {"no temporary file can be made",
        [](const std::string& path) -> std::function<void()> {
-         std::string blocked = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+         std::string blocked = FolderOf(path) + framework::TemporaryNameBeside(path);
          CreateDirectoryA(blocked.c_str(), nullptr);
          return [blocked] { RemoveDirectoryA(blocked.c_str()); };
        }},
@@ -456,6 +461,18 @@ TEST(WriteLastFileName, FailureThrowsAndLeavesNoTemporaryFile) {
   EXPECT_TRUE(TemporariesBeside(folder).empty());
   // A record in a folder that does not exist.
   EXPECT_THROW(WriteLastFileName(dir.file("none\\app.exe.cfg"), "new"), std::exception);
+}
+
+// The record beside a deeply placed executable: 259 characters, the most a
+// path may have, in a folder too long for the system's GetTempFileName.
+TEST(WriteLastFileName, ARecordOfTheLongestPathIsReplaced) {
+  TempDir dir;
+  const std::string record = dir.longFolder(259 - 12) + "\\app.exe.cfg";
+  ASSERT_EQ(record.size(), 259u);
+  WriteLastFileName(record, "C:\\first.mdi");
+  WriteLastFileName(record, "C:\\second.mdi");
+  EXPECT_EQ(ReadLastFileName(record), "C:\\second.mdi");
+  EXPECT_TRUE(TemporariesBeside(record).empty());
 }
 
 // ------------------------------------------------- other copies of the program

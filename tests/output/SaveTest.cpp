@@ -2,6 +2,7 @@
 // component calls, the file written, and failures that keep the earlier file.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <cderr.h>
 
 #include <algorithm>
 #include <functional>
@@ -137,6 +138,42 @@ TEST_F(SaveTest, CancelClearsTheSelectionAndChangesNothingElse) {
   EXPECT_EQ(ClipboardTextBytes(), kMarker + '\0');
   EXPECT_EQ(h.form->Image1->Bitmap(), nullptr);
   EXPECT_TRUE(h.modal.messages.empty());
+}
+
+// The dialog answers false for a cancel and for its own failure alike; only
+// the common dialog error tells them apart. A failure is no cancel: it is not
+// the command's to catch, and the user reads it in the default report.
+TEST_F(SaveTest, TheDialogsOwnFailureReachesTheDefaultReport) {
+  h.modal.dialogError = FNERR_INVALIDFILENAME;
+  h.modal.saveAnswers.push_back([](OPENFILENAMEA&) { return false; });
+  h.form->CommandLine = "Folirex.exe";  // activation opens nothing
+  h.form->FormActivate();
+  h.form->Save0->Enabled = true;
+  SetFocus(h.fake.innerWindow ? h.fake.innerWindow : h.fake.window);
+  ASSERT_TRUE(h.form->mdi->ContainsFocus());
+  ASSERT_TRUE(h.PressKey('S', true));  // Ctrl+S in the page view: the context menu's Save0
+
+  EXPECT_EQ(h.modal.saveCalls, 1);
+  ASSERT_EQ(h.modal.messages.size(), 1u);
+  EXPECT_EQ(h.modal.messages[0].text, "The file name is not valid (common dialog error 0x3002)");
+  EXPECT_EQ(h.modal.messages[0].caption, h.app.Title());
+  EXPECT_EQ(h.modal.messages[0].type, static_cast<UINT>(MB_OK | MB_ICONSTOP));
+  EXPECT_EQ(h.fake.log, (Log{"SelectPage(1)"})) << "no cancel's SelectPage(-1), no copy";
+  EXPECT_TRUE(FolderEntries(dir.path()).empty());
+}
+
+// The dialog hands back up to 259 characters; on Windows GetTempFileName
+// refuses such a target's folder, longer than 246. Wine's takes it, so here
+// this guards the temporary file's own path, not that refusal.
+TEST_F(SaveTest, ATargetOfTheLongestPathTheDialogReturnsIsWritten) {
+  const std::string folder = dir.longFolder(259 - 9);
+  const std::string target = folder + "\\page.BMP";
+  ASSERT_EQ(target.size(), 259u);
+  AnswerWith(target);
+  h.form->Save0Execute();
+  EXPECT_TRUE(h.modal.messages.empty());
+  EXPECT_EQ(ParseBmp(ReadFileBytes(target)).signature, "BM");
+  EXPECT_EQ(FolderEntries(folder), Names{"page.BMP"});
 }
 
 TEST_F(SaveTest, AnExistingFileIsReplaced) {

@@ -131,6 +131,12 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
   return path;
 }
 
+std::string TempDir::longFolder(size_t length) const {
+  std::string folder = path_ + "\\" + std::string(length - path_.size() - 1, 'd');
+  CreateDirectoryW((L"\\\\?\\" + Wide(folder)).c_str(), nullptr);
+  return folder;
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

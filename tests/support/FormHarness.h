@@ -38,12 +38,15 @@ class ModalRecorder : public framework::Modal {
   std::vector<std::function<bool(OPENFILENAMEA&)>> openAnswers, saveAnswers;
   std::vector<std::function<bool(PRINTDLGA&)>> printAnswers;
   int openCalls = 0, saveCalls = 0, printCalls = 0;
+  // What the dialog that answered false says of itself: 0, a cancel.
+  DWORD dialogError = 0;
 
   int ShowMessageBox(HWND, const std::string& text, const std::string& caption, UINT type) override;
   void Beep(UINT type) override { beeps.push_back(type); }
   bool ShowOpenDialog(OPENFILENAMEA& settings) override;
   bool ShowSaveDialog(OPENFILENAMEA& settings) override;
   bool ShowPrintDialog(PRINTDLGA& settings) override;
+  DWORD CommonDialogError() override { return dialogError; }
   HINSTANCE RunShellExecute(HWND owner, const char* verb, const char* file, const char* parameters,
                             const char* directory, int show) override;
 };
@@ -79,6 +82,9 @@ class TempDir {
   std::string file(const std::string& name) const { return path_ + "\\" + name; }
   // Writes a file with the given bytes and returns its path.
   std::string write(const std::string& name, const std::string& bytes) const;
+  // Makes a folder inside whose full path is `length` characters long, longer
+  // than the ANSI functions can create, and returns its path.
+  std::string longFolder(size_t length) const;
 
  private:
   std::string path_;

@@ -28,7 +28,7 @@ sample_facts "$E2E_SAMPLE"
 # still_answers WHAT: Ctrl+Page Down / Up in the view still move the page and panel 1 follows.
 still_answers() {
   local before after
-  before=$(probe panel 1)
+  before=$(probe panel 1) || { fail "$1: the status bar cannot be read"; return; }
   focus_view
   if [ "$before" == "Page 3 of 3" ]; then keys ctrl+Prior; else keys ctrl+Next; fi
   settle

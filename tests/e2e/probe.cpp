@@ -274,7 +274,9 @@ int caption() {
 
 int panel(int index) {
   std::string text;
-  if (!panelText(index, &text)) return fail("cannot read the status bar");
+  // A read fails while the program has no visible main window, or is between two of them.
+  if (!waitFor(5000, [&] { return panelText(index, &text); }))
+    return fail("cannot read the status bar");
   std::printf("%s\n", text.c_str());
   return 0;
 }

@@ -299,8 +299,8 @@ ViewGeometry View::geometry(int viewWidth, int viewHeight, LONG pageIndex) const
   g.screenDpiY = screenDpiY_;
   if (document_ && pageIndex >= 0) {
     const mdi::Page& page = document_->document.page(static_cast<size_t>(pageIndex));
-    g.pageWidth = static_cast<int>(std::max<uint32_t>(1, page.width));
-    g.pageHeight = static_cast<int>(std::max<uint32_t>(1, page.height));
+    g.pageWidth = static_cast<int>(std::max<uint32_t>(1, page.shownWidth()));
+    g.pageHeight = static_cast<int>(std::max<uint32_t>(1, page.shownHeight()));
     g.pageDpiX = document_->dpiX(static_cast<size_t>(pageIndex));
     g.pageDpiY = document_->dpiY(static_cast<size_t>(pageIndex));
   }

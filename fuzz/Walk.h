@@ -1,5 +1,5 @@
-// Everything a caller does with a document short of handing it to WIC, on bytes of any kind: the
-// fuzzing target's body, also run by the regression tests native and under Wine.
+// Everything a caller does with a document, decoding its pages with libtiff included, on bytes
+// of any kind: the fuzzing target's body, also run by the regression tests native and under Wine.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 #include "component/G4Decoder.h"
 #include "component/reader/Document.h"
+#include "component/reader/TiffDecode.h"
 
 namespace fuzzwalk {
 
@@ -23,6 +24,19 @@ struct Outcome {
 
 // Keeps the reads from being optimised away.
 inline volatile uint64_t keep = 0;
+
+// Pages up to this size are decoded: larger ones take the same code, but their pixels alone
+// would pass the fuzzer's limit on one allocation.
+constexpr uint64_t kDecodedPixels = uint64_t{4096} * 4096;
+
+inline uint64_t decodeAll(const mdi::Document& doc, size_t i) {
+  const mdi::Page& p = doc.page(i);
+  if (uint64_t{p.width} * p.height > kDecodedPixels) return 0;
+  mdi::TiffDecoded decoded = mdi::decodeWithLibtiff(doc, i);
+  if (!decoded.image) return decoded.error.size();
+  const mdi::PageImage& image = *decoded.image;
+  return image.pixels.size() + image.pixels[image.pixels.size() / 2] + image.colours.size();
+}
 
 // Returns how many pages a decoder would refuse.
 inline size_t readEverything(const mdi::Document& doc);
@@ -62,6 +76,7 @@ inline size_t readEverything(const mdi::Document& doc) {
     if (doc.decodable(i)) {
       if (std::optional<mdi::PageImage> image = mdi::decodeG4Page(doc, i))
         sink += image->pixels.size() + image->pixels[image->pixels.size() / 2];
+      sink += decodeAll(doc, i);
     } else {
       ++undecodable;
     }

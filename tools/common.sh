@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="   # no Mono or Gecko installer dialogs
 
 PACKAGES=(cmake g++-mingw-w64-i686 g++-mingw-w64-x86-64 googletest wine64 fonts-wine xvfb xauth
           xdotool xclip imagemagick poppler-utils cups printer-driver-cups-pdf libtiff-tools
-          clang libclang-rt-14-dev zip)
+          clang libclang-rt-14-dev zip nasm libz-mingw-w64-dev dpkg-dev libtiff-dev)
 
 ensure_packages() {
   local missing=()
@@ -27,6 +27,7 @@ ensure_packages() {
 build_arch() {  # build_arch x86_64|i686 [targets...]
   local arch=$1; shift
   local dir="$BUILD/$arch"
+  "$ROOT/tools/deps/build.sh" "$BUILD"   # libtiff and libjpeg-turbo for Windows, built once
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$dir" -j"$(nproc)" --target "$@"

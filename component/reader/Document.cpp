@@ -62,6 +62,7 @@ enum Tag : uint16_t {
   kBitsPerSample = 258,
   kCompression = 259,
   kPhotometric = 262,
+  kOrientation = 274,
   kStripOffsets = 273,
   kSamplesPerPixel = 277,
   kRowsPerStrip = 278,
@@ -151,7 +152,9 @@ class Parser {
  private:
   std::vector<Entry> readEntries(uint64_t ifdOffset, size_t number, uint64_t* next);
   uint32_t scalar(const Entry& e, size_t number) const;
-  double rational(const Entry& e, size_t number) const;
+  // Optional tags that are malformed count as absent, as libtiff has them.
+  uint32_t scalarOr(const Entry& e, uint32_t absent) const;
+  double rationalOr(const Entry& e, double absent) const;
   // Calls `visit(offset, length)` for each strip or tile; refuses data past the file's end.
   template <class Visit>
   void forEachChunk(const Entry& offsets, const Entry& counts, size_t number, Visit visit) const;
@@ -226,6 +229,11 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
 uint32_t Parser::scalar(const Entry& e, size_t number) const {
   if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte))
     damaged(number, "has a malformed tag " + std::to_string(e.tag));
+  return scalarOr(e, 0);
+}
+
+uint32_t Parser::scalarOr(const Entry& e, uint32_t absent) const {
+  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte)) return absent;
   uint8_t buf[4];
   size_t n = typeSize(e.type);
   uint64_t inIfd = e.valueOffset - ifdOffset_;
@@ -238,8 +246,8 @@ uint32_t Parser::scalar(const Entry& e, size_t number) const {
   return buf[0];
 }
 
-double Parser::rational(const Entry& e, size_t number) const {
-  if (e.type != kRational || e.count == 0) damaged(number, "has a malformed resolution");
+double Parser::rationalOr(const Entry& e, double absent) const {
+  if (e.type != kRational || e.count == 0) return absent;
   uint8_t buf[8];
   valueBytes(e.valueOffset, buf, 8);
   uint32_t num = u32(buf), den = u32(buf + 4);
@@ -315,22 +323,26 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
         haveHeight = true;
         break;
       case kBitsPerSample:
-        page.bitsPerSample = uint16_t(scalar(e, number));
+        page.bitsPerSample = uint16_t(scalarOr(e, 1));
         break;
       case kCompression:
-        page.compression = uint16_t(scalar(e, number));
+        page.compression = uint16_t(scalarOr(e, 1));
         break;
       case kPhotometric:
-        page.photometric = uint16_t(scalar(e, number));
+        page.photometric = uint16_t(scalarOr(e, 0));
         break;
       case kSamplesPerPixel:
-        page.samplesPerPixel = uint16_t(scalar(e, number));
+        page.samplesPerPixel = uint16_t(scalarOr(e, 1));
         break;
       case kResolutionUnit:
-        unit = scalar(e, number);
+        unit = scalarOr(e, 2);
         break;
       case kRowsPerStrip:
-        page.rowsPerStrip = scalar(e, number);
+        page.rowsPerStrip = scalarOr(e, 0);
+        break;
+      case kOrientation:
+        page.orientation = uint16_t(scalarOr(e, 1));
+        if (page.orientation < 1 || page.orientation > 8) page.orientation = 1;
         break;
       case kTileWidth:
         page.tileWidth = scalar(e, number);
@@ -398,8 +410,8 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   }
   if (xres.tag && yres.tag && (unit == 2 || unit == 3)) {
     double toInch = unit == 3 ? 2.54 : 1.0;
-    page.dpiX = rational(xres, number) * toInch;
-    page.dpiY = rational(yres, number) * toInch;
+    page.dpiX = rationalOr(xres, 0) * toInch;
+    page.dpiY = rationalOr(yres, 0) * toInch;
   }
   nextIfd_ = next;
   return page;
@@ -439,7 +451,12 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
   while (offset != 0 && doc.pages_.size() < kMaxPages) {
     // A chain that comes back to a directory already read loops: the pages so far are all.
     if (!visited.insert(offset).second) break;
-    doc.pages_.push_back(parser.readPage(offset, doc.pages_.size() + 1));
+    try {
+      doc.pages_.push_back(parser.readPage(offset, doc.pages_.size() + 1));
+    } catch (const ReadError&) {
+      if (doc.pages_.empty()) throw;
+      break;  // a broken link or a damaged page: the pages before it are the document
+    }
     offset = parser.nextIfd();
   }
   return doc;

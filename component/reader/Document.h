@@ -64,7 +64,14 @@ struct Page {
   uint32_t jpegTablesCount = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
+  uint16_t orientation = 1;  // which sides the stored rows and columns run along (1 to 8)
   bool hasText() const { return textCount != 0; }
+  // The page as it is seen: orientations 5 to 8 store its columns as rows.
+  bool transposed() const { return orientation >= 5 && orientation <= 8; }
+  uint32_t shownWidth() const { return transposed() ? height : width; }
+  uint32_t shownHeight() const { return transposed() ? width : height; }
+  double shownDpiX() const { return transposed() ? dpiY : dpiX; }
+  double shownDpiY() const { return transposed() ? dpiX : dpiY; }
 };
 
 // One strip or tile of a page's image data, as stored.
@@ -75,7 +82,9 @@ struct DataChunk {
 
 class Document {
  public:
-  // Walks the directory chain and nothing more; throws ReadError naming the reason.
+  // Walks the directory chain and nothing more. A directory that cannot be read, or that
+  // describes no page, ends the document at the page before it, as a damaged archive is best
+  // shown; throws ReadError naming the reason only when not even the first page can be read.
   static Document open(std::unique_ptr<ByteSource> source);
 
   size_t pageCount() const { return pages_.size(); }

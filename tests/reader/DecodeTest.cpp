@@ -1,4 +1,4 @@
-// Decoding pages through WIC against what the writer wrote, and the placeholder.
+// Decoding pages through libtiff against what the writer wrote, and the placeholder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -70,9 +70,8 @@ inline size_t readEverything(const mdi::Document& doc) {
             uint64_t(p.dpiY) + p.tiled;
     std::u16string text = doc.pageText(i);
     for (char16_t c : text) sink += c;
-    // What a decoder asks before it allocates for the page, and for each JPEG strip or tile
-    // (on its own, and after the page's shared tables).
-    // The component's own G4 decoder is portable too: it decodes what passes that question.
+    // What the component asks before it allocates for the page; what passes goes to libtiff
+    // and to the component's own G4 decoder.
     if (doc.decodable(i)) {
       if (std::optional<mdi::PageImage> image = mdi::decodeG4Page(doc, i))
         sink += image->pixels.size() + image->pixels[image->pixels.size() / 2];
@@ -80,20 +79,9 @@ inline size_t readEverything(const mdi::Document& doc) {
     } else {
       ++undecodable;
     }
-    std::vector<uint8_t> tables = doc.jpegTables(i);
-    for (uint8_t b : tables) sink += b;
     for (const mdi::DataChunk& chunk : doc.pageData(i)) {
       std::vector<uint8_t> bytes = doc.chunkBytes(chunk);
       if (!bytes.empty()) sink += bytes.front() + bytes.back();
-      // As the decoder splices them: the tables without their end, the strip without its start.
-      std::vector<uint8_t> stream = tables;
-      if (stream.size() >= 4 && bytes.size() >= 2) {
-        stream.resize(stream.size() - 2);
-        stream.insert(stream.end(), bytes.begin() + 2, bytes.end());
-      }
-      uint32_t width = 0, height = 0;
-      if (mdi::jpegFrameSize(bytes.data(), bytes.size(), &width, &height)) sink += width + height;
-      if (mdi::jpegFrameSize(stream.data(), stream.size(), &width, &height)) sink += width;
     }
     // What a codec is handed: the page alone, every byte of it.
     std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(i);

@@ -74,7 +74,6 @@ enum Tag : uint16_t {
   kTileLength = 323,
   kTileOffsets = 324,
   kTileByteCounts = 325,
-  kJpegTables = 347,
   kRecognisedText = 37679,
 };
 
@@ -350,12 +349,6 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
       case kTileLength:
         page.tileLength = scalar(e, number);
         break;
-      case kJpegTables:
-        if (typeSize(e.type) == 1 && e.count > 0) {
-          page.jpegTablesOffset = e.valueOffset;
-          page.jpegTablesCount = e.count;
-        }
-        break;
       case kStripOffsets:
         stripOffsets = e;
         break;
@@ -474,11 +467,6 @@ std::vector<uint8_t> Document::chunkBytes(const DataChunk& chunk) const {
   return bytes;
 }
 
-std::vector<uint8_t> Document::jpegTables(size_t index) const {
-  const Page& p = page(index);
-  return chunkBytes(DataChunk{p.jpegTablesOffset, p.jpegTablesCount});
-}
-
 std::u16string Document::pageText(size_t index) const {
   const Page& p = page(index);
   if (!p.hasText()) return {};
@@ -539,36 +527,6 @@ bool Document::decodable(size_t index) const {
   uint64_t stored = 0;
   for (const DataChunk& chunk : pageData(index)) stored += chunk.length;
   return stored >= leastStoredBytes(p.compression, decoded, p.height);
-}
-
-bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height) {
-  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-  size_t at = 2;
-  while (at + 4 <= size) {
-    if (data[at] != 0xFF) return false;
-    uint8_t marker = data[at + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++at;
-      continue;
-    }
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
-      at += 2;
-      continue;
-    }
-    if (marker == 0xDA || marker == 0xD9) return false;  // the scan, or the end, came first
-    size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
-    if (length < 2 || length > size - at - 2) return false;
-    bool frame =
-        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-    if (frame) {
-      if (length < 7) return false;
-      *height = uint32_t(data[at + 5]) << 8 | data[at + 6];
-      *width = uint32_t(data[at + 7]) << 8 | data[at + 8];
-      return true;
-    }
-    at += 2 + length;
-  }
-  return false;
 }
 
 // --- The recognised-text tag ---------------------------------------------------

@@ -60,8 +60,6 @@ struct Page {
   uint32_t rowsPerStrip = 0;  // strips: rows in each but the last
   uint32_t tileWidth = 0;     // tiles: their size
   uint32_t tileLength = 0;
-  uint64_t jpegTablesOffset = 0;  // JPEG compression's shared tables, when present
-  uint32_t jpegTablesCount = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
   uint16_t orientation = 1;  // which sides the stored rows and columns run along (1 to 8)
@@ -93,9 +91,8 @@ class Document {
   std::u16string pageText(size_t index) const;
   // The page's strips or tiles in order, read from its directory on each call.
   std::vector<DataChunk> pageData(size_t index) const;
-  // The bytes of one strip or tile, or of the page's JPEG tables (empty when none).
+  // The bytes of one strip or tile.
   std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
-  std::vector<uint8_t> jpegTables(size_t index) const;
   // False when the page's stored image data cannot make the page it declares: cut short, or
   // a decompression bomb (a few bytes claiming a huge colour page). Decoders ask before they
   // allocate for the page; the document and its text stay usable either way.
@@ -112,10 +109,6 @@ class Document {
   std::vector<Page> pages_;
   bool bigEndian_ = false;
 };
-
-// The size a JPEG stream's frame header declares, read before the stream goes to a decoder
-// that allocates for it. False when no frame header comes before the first scan.
-bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height);
 
 // Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian
 // length, then the text. UTF-8 when valid, Windows-1252 otherwise; an embedded

@@ -380,7 +380,8 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   }
   if (!haveWidth || !haveHeight || page.width == 0 || page.height == 0)
     damaged(number, "has no width or height");
-  if (uint64_t{page.width} * page.height > kMaxPagePixels)
+  if (uint64_t{page.width} * page.height > kMaxPagePixels || page.width > kMaxPageSide ||
+      page.height > kMaxPageSide)
     throw ReadError("Page " + std::to_string(number) +
                     " is too large: " + std::to_string(page.width) + " by " +
                     std::to_string(page.height) + " pixels is more than a 600 dpi A0 page.");

@@ -28,8 +28,11 @@ class ByteSource {
 
 std::unique_ptr<ByteSource> memorySource(std::vector<uint8_t> bytes);
 
-// The largest page a document may hold: 600 dpi A0 (841 x 1189 mm). Larger pages are refused.
+// The largest page a document may hold: 600 dpi A0 (841 x 1189 mm). Larger pages are refused,
+// and so are pages longer on either side than A0's long side: a decoder's work for each row
+// grows with the width, whatever the height.
 constexpr uint64_t kMaxPagePixels = uint64_t{19866} * 28087;
+constexpr uint32_t kMaxPageSide = 28087;
 
 enum class Compression : uint16_t {
   None = 1,

@@ -107,6 +107,14 @@ inline Finding pagesSharingOneStripArray() {
   return {"pages sharing one strip array", w.bytes, "", 17, 0};
 }
 
+// A G4 page 16.7 million pixels wide and 24 rows high, within the area of an A0 page: the
+// G4 decoder's line buffers for that width took 23 seconds under the sanitizers.
+inline Finding pageWiderThanAnySheet() {
+  docwriter::PageSpec page = blankPage(64, 24, 1, docwriter::Codec::G4);
+  page.extraTags = {docwriter::RawTag::longs(256, {16711720})};
+  return {"page wider than any sheet", docwriter::write({page}).bytes, "is too large", 0, 0};
+}
+
 // A few bytes claiming a large colour page: the decoder allocated 1.6 GB for it. The page is
 // refused before decoding; the document opens and its text is there.
 inline Finding decompressionBomb() {
@@ -145,7 +153,8 @@ inline std::vector<Finding> storedSizes() {
 
 inline std::vector<Finding> all() {
   std::vector<Finding> out{tileOfFourGigapixels(), tileLargerThanASmallPage(),
-                           pagesSharingOneStripArray(), decompressionBomb()};
+                           pagesSharingOneStripArray(), decompressionBomb(),
+                           pageWiderThanAnySheet()};
   for (Finding& f : storedSizes()) out.push_back(std::move(f));
   return out;
 }

@@ -291,23 +291,40 @@ bool readStoredRows(TIFF* tiff, const Layout& l, PageImage& image) {
   return true;
 }
 
+// Every byte inverted, eight at a time: a byte loop cost an A4 page at 300 dpi a millisecond.
+void invert(std::vector<uint8_t>& pixels) {
+  uint8_t* bytes = pixels.data();
+  const size_t count = pixels.size();
+  size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    word = ~word;
+    std::memcpy(bytes + i, &word, 8);
+  }
+  for (; i < count; ++i) bytes[i] = uint8_t(~bytes[i]);
+}
+
 // Turns stored rows into the page's: white as set bits, grey as light, indexes a byte each,
 // colour as blue-green-red.
 void finishRows(const Layout& l, Direct direct, PageImage& image) {
-  for (uint32_t y = 0; y < image.height; ++y) {
-    uint8_t* row = image.pixels.data() + size_t(y) * image.stride;
-    if ((direct == Direct::Bilevel || direct == Direct::Grey) &&
-        l.photometric == PHOTOMETRIC_MINISWHITE) {
-      for (uint32_t i = 0; i < image.stride; ++i) row[i] = uint8_t(~row[i]);
-    } else if (direct == Direct::Palette && l.bitsPerSample < 8) {
+  if ((direct == Direct::Bilevel || direct == Direct::Grey) &&
+      l.photometric == PHOTOMETRIC_MINISWHITE) {
+    invert(image.pixels);
+    return;
+  }
+  const uint32_t width = image.width, height = image.height, stride = image.stride;
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* row = image.pixels.data() + size_t(y) * stride;
+    if (direct == Direct::Palette && l.bitsPerSample < 8) {
       // From the right, so that no index is overwritten before it is read.
       const int bits = l.bitsPerSample, mask = (1 << bits) - 1;
-      for (uint32_t x = image.width; x-- > 0;) {
+      for (uint32_t x = width; x-- > 0;) {
         const uint32_t bit = x * uint32_t(bits);
         row[x] = uint8_t(row[bit / 8] >> (8 - bits - bit % 8) & mask);
       }
     } else if (direct == Direct::Colour) {
-      for (uint32_t x = 0; x < image.width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
+      for (uint32_t x = 0; x < width; ++x) std::swap(row[3 * x], row[3 * x + 2]);
     }
   }
 }

@@ -87,6 +87,10 @@ mdi::PageImage toColour(const mdi::PageImage& page) {
     const uint8_t* in = page.pixels.data() + static_cast<size_t>(y) * page.stride;
     uint8_t* out = colour.pixels.data() + static_cast<size_t>(y) * colour.stride;
     for (uint32_t x = 0; x < page.width; ++x) {
+      if (page.hasPalette()) {
+        std::memcpy(out + 3 * x, page.colours.data() + size_t(in[x]) * 4, 3);
+        continue;
+      }
       uint8_t level = page.bitsPerPixel == 1 ? ((in[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0) : in[x];
       out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = level;
     }
@@ -96,8 +100,7 @@ mdi::PageImage toColour(const mdi::PageImage& page) {
 
 // The packed DIB: header, colour table, then the rows bottom-up.
 void fillPackedDib(const mdi::PageImage& page, uint8_t* target) {
-  BitmapInfo info = describeBitmap(static_cast<int>(page.width), static_cast<int>(page.height),
-                                   page.bitsPerPixel);
+  BitmapInfo info = describePage(page, false);
   const size_t tableSize = sizeof(RGBQUAD) * colourCount(page.bitsPerPixel);
   std::memcpy(target, &info.header, sizeof(info.header));
   std::memcpy(target + sizeof(info.header), info.colours, tableSize);
@@ -117,7 +120,7 @@ size_t packedDibSize(const mdi::PageImage& page) {
 HBITMAP makeBitmap(const mdi::PageImage& page) {
   const int width = static_cast<int>(page.width);
   const int height = static_cast<int>(page.height);
-  BitmapInfo info = describeBitmap(width, -height, page.bitsPerPixel);
+  BitmapInfo info = describePage(page, true);
   if (page.bitsPerPixel == 1) {
     HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
     if (!bitmap) throw std::bad_alloc();

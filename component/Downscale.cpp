@@ -141,8 +141,21 @@ void addByteRow(const uint8_t* row, int channels, const std::vector<int>& column
 }  // namespace
 
 int reducedDepth(const mdi::PageImage& page) {
-  return page.bitsPerPixel == 24 ? 24 : 8;
+  return page.bitsPerPixel == 24 || page.hasPalette() ? 24 : 8;
 }
+
+namespace {
+
+// A palette page's row as blue-green-red, so that it is averaged as colour.
+const uint8_t* coloursOf(const mdi::PageImage& page, const uint8_t* row,
+                         std::vector<uint8_t>& out) {
+  out.resize(size_t(page.width) * 3);
+  for (uint32_t x = 0; x < page.width; ++x)
+    std::memcpy(&out[size_t(x) * 3], page.colours.data() + size_t(row[x]) * 4, 3);
+  return out.data();
+}
+
+}  // namespace
 
 void reduce(const mdi::PageImage& page, int width, int height, uint8_t* target,
             size_t targetStride) {
@@ -155,7 +168,8 @@ void reduce(const mdi::PageImage& page, int width, int height, uint8_t* target,
     reduceBits(page, width, height, columns, rows, target, targetStride);
     return;
   }
-  const int channels = page.bitsPerPixel == 24 ? 3 : 1;
+  const int channels = reducedDepth(page) == 24 ? 3 : 1;
+  std::vector<uint8_t> expanded;
   // A 1-bit pixel counts 255 when white, so all depths share the averaging below.
   const uint32_t unit = page.bitsPerPixel == 1 ? 255 : 1;
   std::vector<uint32_t> sums(static_cast<size_t>(width) * channels);
@@ -166,6 +180,8 @@ void reduce(const mdi::PageImage& page, int width, int height, uint8_t* target,
       const uint8_t* row = page.pixels.data() + static_cast<size_t>(y) * page.stride;
       if (page.bitsPerPixel == 1)
         addBitRow(row, (page.width + 7) / 8, columns, prefix, sums);
+      else if (page.hasPalette())
+        addByteRow(coloursOf(page, row, expanded), channels, columns, sums);
       else
         addByteRow(row, channels, columns, sums);
     }
@@ -202,8 +218,9 @@ bool rowContent(const mdi::PageImage& page, const uint8_t* row, int& first, int&
   }
   const int channels = page.bitsPerPixel == 24 ? 3 : 1;
   for (int x = 0; x < width; ++x) {
-    const uint8_t* p = row + static_cast<size_t>(x) * channels;
-    int level = channels == 3 ? (p[0] + p[1] + p[2]) / 3 : p[0];
+    const uint8_t* p = page.hasPalette() ? page.colours.data() + size_t(row[x]) * 4
+                                         : row + static_cast<size_t>(x) * channels;
+    int level = channels == 3 || page.hasPalette() ? (p[0] + p[1] + p[2]) / 3 : p[0];
     if (level < kBackgroundLevel) {
       if (first < 0) first = x;
       last = x;

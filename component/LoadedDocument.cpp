@@ -16,10 +16,10 @@ double orDefault(double dpi) {
 }  // namespace
 
 double LoadedDocument::dpiX(size_t page) const {
-  return orDefault(document.page(page).dpiX);
+  return orDefault(document.page(page).shownDpiX());
 }
 double LoadedDocument::dpiY(size_t page) const {
-  return orDefault(document.page(page).dpiY);
+  return orDefault(document.page(page).shownDpiY());
 }
 
 std::shared_ptr<const LoadedDocument> loadDocument(const std::wstring& path) {

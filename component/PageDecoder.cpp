@@ -1,7 +1,7 @@
-// Pages are decoded through WIC's TIFF decoder, handed a one-page view of the document; a
-// page it cannot decode becomes a drawn placeholder.
+// Pages are decoded by libtiff, handed a one-page view of the document; a page it cannot
+// decode (the imaging software's own codings 34718 to 34720, damaged data) becomes a drawn
+// placeholder that says so.
 #include <windows.h>
-#include <wincodec.h>
 
 #include <algorithm>
 #include <cstring>
@@ -12,185 +12,11 @@
 
 #include "component/G4Decoder.h"
 #include "component/PageImage.h"
-#include "component/PageStream.h"
-#include "framework/ComPtr.h"
+#include "component/reader/TiffDecode.h"
 
 namespace mdi {
 
 namespace {
-
-using framework::ComPtr;
-
-uint32_t strideOf(uint32_t width, int bits) {
-  return (uint32_t(uint64_t(width) * bits + 31) / 32) * 4;
-}
-
-// The compressions WIC's TIFF decoder knows; others (such as the imaging software's own
-// 34718-34720) go straight to the placeholder.
-bool knownCompression(uint16_t compression) {
-  switch (compression) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-    case 6:
-    case 7:
-    case 8:
-    case 32773:
-    case 32946:
-      return true;
-    default:
-      return false;
-  }
-}
-
-// The depth the page keeps: black and white, grey, or colour.
-int targetBits(const Page& page) {
-  if (page.samplesPerPixel == 1 && page.bitsPerSample == 1 && page.photometric <= 1) return 1;
-  if (page.samplesPerPixel == 1 && page.photometric <= 1) return 8;
-  return 24;
-}
-
-const GUID& formatFor(int bits) {
-  return bits == 1   ? GUID_WICPixelFormatBlackWhite
-         : bits == 8 ? GUID_WICPixelFormat8bppGray
-                     : GUID_WICPixelFormat24bppBGR;
-}
-
-// The frame in the wanted format: the frame itself when it already is, else through a
-// converter. Empty when WIC cannot convert.
-ComPtr<IWICBitmapSource> inFormat(IWICImagingFactory* factory, IWICBitmapFrameDecode* frame,
-                                  const GUID& format) {
-  WICPixelFormatGUID own{};
-  if (SUCCEEDED(frame->GetPixelFormat(&own)) && own == format) {
-    return ComPtr<IWICBitmapSource>::share(frame);
-  }
-  ComPtr<IWICFormatConverter> converter;
-  if (FAILED(factory->CreateFormatConverter(converter.put()))) return {};
-  if (FAILED(converter->Initialize(frame, format, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                   WICBitmapPaletteTypeCustom)))
-    return {};
-  return converter.as<IWICBitmapSource>(IID_IWICBitmapSource);
-}
-
-std::optional<PageImage> decodeWithWic(const Document& document, size_t index) {
-  const Page& page = document.page(index);
-  ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IWICImagingFactory, factory.putVoid())))
-    return std::nullopt;
-  std::shared_ptr<const ByteSource> view = document.singlePageView(index);
-  ComPtr<IStream> stream = streamOver(view);
-  ComPtr<IWICBitmapDecoder> decoder;
-  if (FAILED(factory->CreateDecoder(GUID_ContainerFormatTiff, nullptr, decoder.put())) ||
-      FAILED(decoder->Initialize(stream.get(), WICDecodeMetadataCacheOnDemand)))
-    return std::nullopt;
-  ComPtr<IWICBitmapFrameDecode> frame;
-  if (FAILED(decoder->GetFrame(0, frame.put()))) return std::nullopt;
-  UINT width = 0, height = 0;
-  if (FAILED(frame->GetSize(&width, &height)) || width != page.width || height != page.height)
-    return std::nullopt;
-  // A page that cannot be had at its own depth is shown in colour rather than not at all.
-  int wanted = targetBits(page);
-  for (int bits : {wanted, 24}) {
-    ComPtr<IWICBitmapSource> source = inFormat(factory.get(), frame.get(), formatFor(bits));
-    if (!source) continue;
-    PageImage image;
-    image.width = width;
-    image.height = height;
-    image.bitsPerPixel = bits;
-    image.stride = strideOf(width, bits);
-    image.pixels.resize(size_t(image.stride) * height);
-    if (SUCCEEDED(source->CopyPixels(nullptr, image.stride, UINT(image.pixels.size()),
-                                     image.pixels.data())))
-      return image;
-  }
-  return std::nullopt;
-}
-
-// --- JPEG pages --------------------------------------------------------------
-//
-// Wine's TIFF decoder is built without JPEG support, so JPEG pages go through WIC's JPEG
-// decoder one strip or tile at a time, on Windows as well, so that both behave alike.
-
-constexpr uint8_t kSoi[2] = {0xFF, 0xD8};
-
-// A strip's stream, with the page's shared tables spliced in front of its frame.
-std::vector<uint8_t> jpegStream(std::vector<uint8_t> strip, const std::vector<uint8_t>& tables) {
-  if (tables.size() < 4 || strip.size() < 2 || std::memcmp(strip.data(), kSoi, 2) != 0)
-    return strip;
-  std::vector<uint8_t> stream(tables.begin(), tables.end() - 2);  // without its EOI
-  stream.insert(stream.end(), strip.begin() + 2, strip.end());
-  return stream;
-}
-
-// Decodes one stream and copies its top-left `width` x `rows` pixels into the page at
-// (x, y). False when WIC fails or the stream is smaller than it should be.
-bool decodeInto(IWICImagingFactory* factory, std::vector<uint8_t> stream, PageImage& image,
-                uint32_t x, uint32_t y, uint32_t width, uint32_t rows) {
-  ComPtr<IStream> input = streamOver(memorySource(std::move(stream)));
-  ComPtr<IWICBitmapDecoder> decoder;
-  ComPtr<IWICBitmapFrameDecode> frame;
-  if (FAILED(factory->CreateDecoder(GUID_ContainerFormatJpeg, nullptr, decoder.put())) ||
-      FAILED(decoder->Initialize(input.get(), WICDecodeMetadataCacheOnDemand)) ||
-      FAILED(decoder->GetFrame(0, frame.put())))
-    return false;
-  UINT frameWidth = 0, frameHeight = 0;
-  if (FAILED(frame->GetSize(&frameWidth, &frameHeight)) || frameWidth < width || frameHeight < rows)
-    return false;
-  ComPtr<IWICBitmapSource> source = inFormat(factory, frame.get(), formatFor(image.bitsPerPixel));
-  if (!source) return false;
-  const uint32_t pixelBytes = uint32_t(image.bitsPerPixel / 8);
-  const uint32_t stride = strideOf(width, image.bitsPerPixel);
-  std::vector<uint8_t> band(size_t(stride) * rows);
-  WICRect rect{0, 0, INT(width), INT(rows)};
-  if (FAILED(source->CopyPixels(&rect, stride, UINT(band.size()), band.data()))) return false;
-  for (uint32_t r = 0; r < rows; ++r)
-    std::memcpy(image.pixels.data() + size_t(y + r) * image.stride + size_t(x) * pixelBytes,
-                band.data() + size_t(r) * stride, size_t(width) * pixelBytes);
-  return true;
-}
-
-std::optional<PageImage> decodeJpeg(const Document& document, size_t index) {
-  const Page& page = document.page(index);
-  // Colour stored as RGB rather than YCbCr would come out with wrong colours here.
-  if (page.bitsPerSample != 8 ||
-      !(page.samplesPerPixel == 1 || (page.samplesPerPixel == 3 && page.photometric == 6)))
-    return std::nullopt;
-  ComPtr<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IWICImagingFactory, factory.putVoid())))
-    return std::nullopt;
-  PageImage image;
-  image.width = page.width;
-  image.height = page.height;
-  image.bitsPerPixel = page.samplesPerPixel == 1 ? 8 : 24;
-  image.stride = strideOf(page.width, image.bitsPerPixel);
-  image.pixels.assign(size_t(image.stride) * image.height, 0xFF);
-  std::vector<DataChunk> chunks = document.pageData(index);
-  std::vector<uint8_t> tables = document.jpegTables(index);
-  uint32_t cellWidth = page.tiled ? page.tileWidth : page.width;
-  uint32_t cellHeight = page.tiled ? page.tileLength : page.rowsPerStrip;
-  uint32_t across = (page.width + cellWidth - 1) / cellWidth;
-  for (size_t i = 0; i < chunks.size(); ++i) {
-    uint32_t x = uint32_t(i % across) * cellWidth;
-    uint64_t y = uint64_t(i / across) * cellHeight;
-    if (y >= page.height) break;
-    uint32_t width = std::min(cellWidth, page.width - x);
-    uint32_t rows = uint32_t(std::min<uint64_t>(cellHeight, page.height - y));
-    std::vector<uint8_t> stream = jpegStream(document.chunkBytes(chunks[i]), tables);
-    // WIC decodes the whole frame it is handed: one larger than its strip or tile is refused
-    // before WIC allocates for it.
-    uint32_t frameWidth = 0, frameHeight = 0;
-    if (!jpegFrameSize(stream.data(), stream.size(), &frameWidth, &frameHeight) ||
-        frameWidth > cellWidth || frameHeight > cellHeight)
-      return std::nullopt;
-    if (!decodeInto(factory.get(), std::move(stream), image, x, uint32_t(y), width, rows))
-      return std::nullopt;
-  }
-  return image;
-}
 
 // --- The placeholder --------------------------------------------------------
 
@@ -250,24 +76,30 @@ HFONT messageFont(int height) {
                      VARIABLE_PITCH | FF_SWISS, "Tahoma");
 }
 
+// The sentence and its margins (a font height on either side, half of one above and below).
+bool messageFits(SIZE extent, int fontHeight, const PageImage& img) {
+  return extent.cx + 2 * fontHeight <= int(img.width) && extent.cy + fontHeight <= int(img.height);
+}
+
 void drawMessage(PageImage& img) {
-  // The sentence takes about two thirds of the page's width.
-  int textWidth = std::max(1, int(img.width) * 2 / 3);
-  int fontHeight = std::max(8, std::min(textWidth / 14, int(img.height) / 8));
+  // The sentence takes up to about two thirds of the page's width, and shrinks until it
+  // fits whatever the page's size.
+  int fontHeight = std::max(1, std::min(int(img.width) * 2 / 3 / 14, int(img.height) / 8));
   MemoryDc memory;
   if (!memory.dc) return;
-  GdiObject font{messageFont(fontHeight)};
-  if (!font.get()) return;
-  HGDIOBJ oldFont = SelectObject(memory.dc, font.get());
+  GdiObject font{nullptr};
+  HGDIOBJ oldFont = nullptr;
   SIZE extent{};
-  GetTextExtentPoint32A(memory.dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
-  if (extent.cx > textWidth) {
-    fontHeight = std::max(8, int(int64_t(fontHeight) * textWidth / extent.cx));
-    SelectObject(memory.dc, oldFont);
+  for (;;) {
+    if (oldFont) SelectObject(memory.dc, oldFont);
     font.reset(messageFont(fontHeight));
     if (!font.get()) return;
     oldFont = SelectObject(memory.dc, font.get());
     GetTextExtentPoint32A(memory.dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
+    if (messageFits(extent, fontHeight, img) || fontHeight == 1) break;
+    const double scale = std::min(double(img.width) / double(extent.cx + 2 * fontHeight),
+                                  double(img.height) / double(extent.cy + fontHeight));
+    fontHeight = std::max(1, std::min(fontHeight - 1, int(fontHeight * scale)));
   }
   int boxW = std::min(int(img.width), int(extent.cx) + fontHeight * 2);
   int boxH = std::min(int(img.height), int(extent.cy) + fontHeight);
@@ -309,10 +141,10 @@ void drawMessage(PageImage& img) {
 
 PageImage placeholder(const Page& page) {
   PageImage img;
-  img.width = page.width;
-  img.height = page.height;
+  img.width = page.shownWidth();
+  img.height = page.shownHeight();
   img.bitsPerPixel = 8;
-  img.stride = strideOf(page.width, 8);
+  img.stride = strideOf(img.width, 8);
   img.placeholder = true;
   img.pixels.assign(size_t(img.stride) * img.height, kBackground);
   int thick = int(std::max<uint32_t>(2, std::min(img.width, img.height) / 150));
@@ -336,17 +168,14 @@ PageImage decodePage(const Document& document, size_t index, std::vector<uint8_t
   try {
     // A bomb or cut-off data: the placeholder, before anything is allocated for the image.
     if (!document.decodable(index)) return placeholder(page);
-    if (page.compression == 7) {
-      if (std::optional<PageImage> image = decodeJpeg(document, index)) return std::move(*image);
-    }
-    // Most scanned pages are G4: decoded here directly, several times faster than through WIC.
-    if (page.compression == 4) {
+    // Most scanned pages are plain G4, which the component's own decoder reads faster than
+    // libtiff (the benchmark measures both on the same pages); anything else goes to libtiff.
+    if (page.compression == uint16_t(Compression::CcittG4) && page.orientation == 1) {
       if (std::optional<PageImage> image = decodeG4Page(document, index, std::move(storage)))
         return std::move(*image);
     }
-    if (knownCompression(page.compression)) {
-      if (std::optional<PageImage> image = decodeWithWic(document, index)) return std::move(*image);
-    }
+    TiffDecoded decoded = decodeWithLibtiff(document, index, std::move(storage));
+    if (decoded.image) return std::move(*decoded.image);
     return placeholder(page);
   } catch (const ReadError&) {
     // Its strips could not be read (the file changed since it was opened): still a page.

@@ -109,8 +109,7 @@ void drawPage(HDC dc, const LoadedDocument& document, size_t index) {
   const int height = std::max(1, static_cast<int>(heightOnDevice * fit));
   const int left = static_cast<int>((areaWidth - width) / 2);
   const int top = static_cast<int>((areaHeight - height) / 2);
-  BitmapInfo info = describeBitmap(static_cast<int>(image.width), -static_cast<int>(image.height),
-                                   image.bitsPerPixel);
+  BitmapInfo info = describePage(image, true);
   SetStretchBltMode(dc, width < static_cast<int>(image.width) ? HALFTONE : COLORONCOLOR);
   SetBrushOrgEx(dc, 0, 0, nullptr);
   StretchDIBits(dc, left, top, width, height, 0, 0, static_cast<int>(image.width),

@@ -30,6 +30,14 @@ BitmapInfo describeBitmap(int width, int height, int bitsPerPixel) {
   return info;
 }
 
+BitmapInfo describePage(const mdi::PageImage& page, bool topDown) {
+  const int height = static_cast<int>(page.height);
+  BitmapInfo info =
+      describeBitmap(static_cast<int>(page.width), topDown ? -height : height, page.bitsPerPixel);
+  if (page.hasPalette()) std::memcpy(info.colours, page.colours.data(), sizeof info.colours);
+  return info;
+}
+
 Raster::Raster(int width, int height, int bitsPerPixel)
     : width_(width),
       height_(height),
@@ -56,6 +64,10 @@ Raster::~Raster() {
 std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page) {
   auto raster = std::make_unique<Raster>(static_cast<int>(page.width),
                                          static_cast<int>(page.height), page.bitsPerPixel);
+  if (page.hasPalette()) {
+    BitmapInfo info = describePage(page, true);
+    SetDIBColorTable(raster->dc(), 0, 256, info.colours);
+  }
   const size_t rowBytes = std::min<size_t>(raster->stride(), page.stride);
   for (uint32_t y = 0; y < page.height; ++y)
     std::memcpy(raster->bits() + y * raster->stride(), page.pixels.data() + y * page.stride,
@@ -84,7 +96,7 @@ void reduceInto(const mdi::PageImage& page, Raster& raster) {
     const uint8_t* in = reducedPixels.data() + static_cast<size_t>(y) * stride;
     auto* out =
         reinterpret_cast<uint32_t*>(raster.bits() + static_cast<size_t>(y) * raster.stride());
-    if (depth == 8) {
+    if (depth == 8) {  // grey
       for (int x = 0; x < width; ++x) out[x] = in[x] * 0x010101u;
     } else {
       for (int x = 0; x < width; ++x, in += 3)

@@ -53,6 +53,8 @@ struct BitmapInfo {
 // Header and colour table (black/white for 1 bit, grey ramp for 8 bits) for
 // top-down (height < 0) or bottom-up rows.
 BitmapInfo describeBitmap(int width, int height, int bitsPerPixel);
+// The same for a page, with a palette page's own colour table.
+BitmapInfo describePage(const mdi::PageImage& page, bool topDown);
 int colourCount(int bitsPerPixel);
 
 }  // namespace mipv

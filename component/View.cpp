@@ -299,8 +299,8 @@ ViewGeometry View::geometry(int viewWidth, int viewHeight, LONG pageIndex) const
   g.screenDpiY = screenDpiY_;
   if (document_ && pageIndex >= 0) {
     const mdi::Page& page = document_->document.page(static_cast<size_t>(pageIndex));
-    g.pageWidth = static_cast<int>(std::max<uint32_t>(1, page.width));
-    g.pageHeight = static_cast<int>(std::max<uint32_t>(1, page.height));
+    g.pageWidth = static_cast<int>(std::max<uint32_t>(1, page.shownWidth()));
+    g.pageHeight = static_cast<int>(std::max<uint32_t>(1, page.shownHeight()));
     g.pageDpiX = document_->dpiX(static_cast<size_t>(pageIndex));
     g.pageDpiY = document_->dpiY(static_cast<size_t>(pageIndex));
   }
@@ -391,11 +391,6 @@ View::Decoded& View::decodedPage(LONG page) const {
   return *decoded_.front();
 }
 
-bool View::isDecoded(LONG page) const {
-  return std::any_of(decoded_.begin(), decoded_.end(),
-                     [&](const std::unique_ptr<Decoded>& d) { return d->page == page; });
-}
-
 bool View::content(LONG pageIndex, RECT& bounds) const {
   if (!document_ || pageIndex < 0) return false;
   Decoded& page = decodedPage(pageIndex);
@@ -417,15 +412,36 @@ void View::prefetch() {
   prefetchPending_ = false;
   if (!document_ || page_ < 0) return;
   for (LONG neighbour : {page_ + 1, page_ - 1}) {
-    if (neighbour < 0 || neighbour >= pageCount() || isDecoded(neighbour)) continue;
-    // Decoded and reduced to the size it will be shown at, so that paging there only copies pixels.
+    if (neighbour < 0 || neighbour >= pageCount()) continue;
+    // Decoded and reduced to the size it will be shown at, so that paging there only copies
+    // pixels. A neighbour decoded before the magnification or the view's size changed is
+    // prepared again: being decoded is not being ready to show.
     ViewGeometry g = geometry(viewWidth_, viewHeight_, neighbour);
     Layout l = layOut(g, scaleFor(g, neighbour));
-    if (reducible(neighbour, l)) reduced(neighbour, l.pageWidth, l.pageHeight);
+    if (prepared(neighbour, l)) continue;
+    if (reducible(neighbour, l)) {
+      reduced(neighbour, l.pageWidth, l.pageHeight);
+    } else {
+      Decoded& page = decodedPage(neighbour);
+      if (!page.original) page.original = rasterOf(page.image);
+    }
     decodedPage(page_);  // the current page stays the most recently used
     schedulePrefetch();  // one page per message keeps the window responsive
     return;
   }
+}
+
+bool View::prepared(LONG pageIndex, const Layout& layout) const {
+  auto found =
+      std::find_if(decoded_.begin(), decoded_.end(),
+                   [&](const std::unique_ptr<Decoded>& d) { return d->page == pageIndex; });
+  if (found == decoded_.end()) return false;
+  const Decoded& page = **found;
+  if (layout.pageWidth > static_cast<int>(page.image.width) ||
+      layout.pageHeight > static_cast<int>(page.image.height))
+    return page.original != nullptr;
+  return page.reduced && page.reduced->width() == layout.pageWidth &&
+         page.reduced->height() == layout.pageHeight;
 }
 
 // A page reduced to its size on screen, kept for that page and size.

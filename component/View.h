@@ -92,13 +92,14 @@ class View {
   void clampScroll();
   Decoded& decoded() const { return decodedPage(page_); }
   Decoded& decodedPage(LONG page) const;
-  bool isDecoded(LONG page) const;
   // The current page's content bounds (page pixels); false for a blank page.
   bool content(LONG page, RECT& bounds) const;
   void schedulePrefetch();
   void prefetch();
   Raster& reduced(LONG page, int width, int height) const;
   bool reducible(LONG page, const Layout& layout) const;
+  // Decoded, and reduced (or made ready to enlarge) for the layout it is shown at.
+  bool prepared(LONG page, const Layout& layout) const;
   void repaint();
   void updateScrollBars();
 

@@ -1,5 +1,5 @@
-// Everything a caller does with a document short of handing it to WIC, on bytes of any kind: the
-// fuzzing target's body, also run by the regression tests native and under Wine.
+// Everything a caller does with a document, decoding its pages with libtiff included, on bytes
+// of any kind: the fuzzing target's body, also run by the regression tests native and under Wine.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,7 @@
 
 #include "component/G4Decoder.h"
 #include "component/reader/Document.h"
+#include "component/reader/TiffDecode.h"
 
 namespace fuzzwalk {
 
@@ -23,6 +24,19 @@ struct Outcome {
 
 // Keeps the reads from being optimised away.
 inline volatile uint64_t keep = 0;
+
+// Pages up to this size are decoded: larger ones take the same code, but their pixels alone
+// would pass the fuzzer's limit on one allocation.
+constexpr uint64_t kDecodedPixels = uint64_t{4096} * 4096;
+
+inline uint64_t decodeAll(const mdi::Document& doc, size_t i) {
+  const mdi::Page& p = doc.page(i);
+  if (uint64_t{p.width} * p.height > kDecodedPixels) return 0;
+  mdi::TiffDecoded decoded = mdi::decodeWithLibtiff(doc, i);
+  if (!decoded.image) return decoded.error.size();
+  const mdi::PageImage& image = *decoded.image;
+  return image.pixels.size() + image.pixels[image.pixels.size() / 2] + image.colours.size();
+}
 
 // Returns how many pages a decoder would refuse.
 inline size_t readEverything(const mdi::Document& doc);
@@ -56,29 +70,18 @@ inline size_t readEverything(const mdi::Document& doc) {
             uint64_t(p.dpiY) + p.tiled;
     std::u16string text = doc.pageText(i);
     for (char16_t c : text) sink += c;
-    // What a decoder asks before it allocates for the page, and for each JPEG strip or tile
-    // (on its own, and after the page's shared tables).
-    // The component's own G4 decoder is portable too: it decodes what passes that question.
+    // What the component asks before it allocates for the page; what passes goes to libtiff
+    // and to the component's own G4 decoder.
     if (doc.decodable(i)) {
       if (std::optional<mdi::PageImage> image = mdi::decodeG4Page(doc, i))
         sink += image->pixels.size() + image->pixels[image->pixels.size() / 2];
+      sink += decodeAll(doc, i);
     } else {
       ++undecodable;
     }
-    std::vector<uint8_t> tables = doc.jpegTables(i);
-    for (uint8_t b : tables) sink += b;
     for (const mdi::DataChunk& chunk : doc.pageData(i)) {
       std::vector<uint8_t> bytes = doc.chunkBytes(chunk);
       if (!bytes.empty()) sink += bytes.front() + bytes.back();
-      // As the decoder splices them: the tables without their end, the strip without its start.
-      std::vector<uint8_t> stream = tables;
-      if (stream.size() >= 4 && bytes.size() >= 2) {
-        stream.resize(stream.size() - 2);
-        stream.insert(stream.end(), bytes.begin() + 2, bytes.end());
-      }
-      uint32_t width = 0, height = 0;
-      if (mdi::jpegFrameSize(bytes.data(), bytes.size(), &width, &height)) sink += width + height;
-      if (mdi::jpegFrameSize(stream.data(), stream.size(), &width, &height)) sink += width;
     }
     // What a codec is handed: the page alone, every byte of it.
     std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(i);

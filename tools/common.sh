@@ -24,7 +24,9 @@ COMMANDS=(
   "mount: mount umount"
   "util-linux: mountpoint"
   "dpkg: dpkg dpkg-query"
-  "apt: apt-get"
+  "apt: apt-get apt-cache"
+  "mawk: awk"
+  "libtiff-tools: tiffcp tiff2rgba tiffset"
   "git: git"
   "cmake: cmake ctest"
   "make: make"
@@ -47,12 +49,14 @@ COMMANDS=(
   "cups-client: lpadmin lpstat"
   "zip: zip"
   "debootstrap: debootstrap"
+  "dpkg-dev: dpkg-source"
+  "nasm: nasm"
 )
 # What they need besides: the packages above come through these, and these bring no command
 # that the scripts call.
 PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
-          libtiff-tools)
+          libtiff-tools libz-mingw-w64-dev)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 
 ensure_packages() {
@@ -80,6 +84,7 @@ check_commands() {
 build_arch() {  # build_arch x86_64|i686 [targets...]
   local arch=$1; shift
   local dir="$BUILD/$arch"
+  "$ROOT/tools/deps/build.sh" "$BUILD"   # libtiff and libjpeg-turbo for Windows, built once
   cmake -S "$ROOT" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
   if [ $# -gt 0 ]; then
     cmake --build "$dir" -j"$(nproc)" --target "$@"

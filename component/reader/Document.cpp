@@ -62,6 +62,7 @@ enum Tag : uint16_t {
   kBitsPerSample = 258,
   kCompression = 259,
   kPhotometric = 262,
+  kOrientation = 274,
   kStripOffsets = 273,
   kSamplesPerPixel = 277,
   kRowsPerStrip = 278,
@@ -73,7 +74,6 @@ enum Tag : uint16_t {
   kTileLength = 323,
   kTileOffsets = 324,
   kTileByteCounts = 325,
-  kJpegTables = 347,
   kRecognisedText = 37679,
 };
 
@@ -151,7 +151,9 @@ class Parser {
  private:
   std::vector<Entry> readEntries(uint64_t ifdOffset, size_t number, uint64_t* next);
   uint32_t scalar(const Entry& e, size_t number) const;
-  double rational(const Entry& e, size_t number) const;
+  // Optional tags that are malformed count as absent, as libtiff has them.
+  uint32_t scalarOr(const Entry& e, uint32_t absent) const;
+  double rationalOr(const Entry& e, double absent) const;
   // Calls `visit(offset, length)` for each strip or tile; refuses data past the file's end.
   template <class Visit>
   void forEachChunk(const Entry& offsets, const Entry& counts, size_t number, Visit visit) const;
@@ -226,6 +228,11 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
 uint32_t Parser::scalar(const Entry& e, size_t number) const {
   if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte))
     damaged(number, "has a malformed tag " + std::to_string(e.tag));
+  return scalarOr(e, 0);
+}
+
+uint32_t Parser::scalarOr(const Entry& e, uint32_t absent) const {
+  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte)) return absent;
   uint8_t buf[4];
   size_t n = typeSize(e.type);
   uint64_t inIfd = e.valueOffset - ifdOffset_;
@@ -238,8 +245,8 @@ uint32_t Parser::scalar(const Entry& e, size_t number) const {
   return buf[0];
 }
 
-double Parser::rational(const Entry& e, size_t number) const {
-  if (e.type != kRational || e.count == 0) damaged(number, "has a malformed resolution");
+double Parser::rationalOr(const Entry& e, double absent) const {
+  if (e.type != kRational || e.count == 0) return absent;
   uint8_t buf[8];
   valueBytes(e.valueOffset, buf, 8);
   uint32_t num = u32(buf), den = u32(buf + 4);
@@ -315,34 +322,32 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
         haveHeight = true;
         break;
       case kBitsPerSample:
-        page.bitsPerSample = uint16_t(scalar(e, number));
+        page.bitsPerSample = uint16_t(scalarOr(e, 1));
         break;
       case kCompression:
-        page.compression = uint16_t(scalar(e, number));
+        page.compression = uint16_t(scalarOr(e, 1));
         break;
       case kPhotometric:
-        page.photometric = uint16_t(scalar(e, number));
+        page.photometric = uint16_t(scalarOr(e, 0));
         break;
       case kSamplesPerPixel:
-        page.samplesPerPixel = uint16_t(scalar(e, number));
+        page.samplesPerPixel = uint16_t(scalarOr(e, 1));
         break;
       case kResolutionUnit:
-        unit = scalar(e, number);
+        unit = scalarOr(e, 2);
         break;
       case kRowsPerStrip:
-        page.rowsPerStrip = scalar(e, number);
+        page.rowsPerStrip = scalarOr(e, 0);
+        break;
+      case kOrientation:
+        page.orientation = uint16_t(scalarOr(e, 1));
+        if (page.orientation < 1 || page.orientation > 8) page.orientation = 1;
         break;
       case kTileWidth:
         page.tileWidth = scalar(e, number);
         break;
       case kTileLength:
         page.tileLength = scalar(e, number);
-        break;
-      case kJpegTables:
-        if (typeSize(e.type) == 1 && e.count > 0) {
-          page.jpegTablesOffset = e.valueOffset;
-          page.jpegTablesCount = e.count;
-        }
         break;
       case kStripOffsets:
         stripOffsets = e;
@@ -375,7 +380,8 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   }
   if (!haveWidth || !haveHeight || page.width == 0 || page.height == 0)
     damaged(number, "has no width or height");
-  if (uint64_t{page.width} * page.height > kMaxPagePixels)
+  if (uint64_t{page.width} * page.height > kMaxPagePixels || page.width > kMaxPageSide ||
+      page.height > kMaxPageSide)
     throw ReadError("Page " + std::to_string(number) +
                     " is too large: " + std::to_string(page.width) + " by " +
                     std::to_string(page.height) + " pixels is more than a 600 dpi A0 page.");
@@ -398,8 +404,8 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   }
   if (xres.tag && yres.tag && (unit == 2 || unit == 3)) {
     double toInch = unit == 3 ? 2.54 : 1.0;
-    page.dpiX = rational(xres, number) * toInch;
-    page.dpiY = rational(yres, number) * toInch;
+    page.dpiX = rationalOr(xres, 0) * toInch;
+    page.dpiY = rationalOr(yres, 0) * toInch;
   }
   nextIfd_ = next;
   return page;
@@ -439,7 +445,12 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
   while (offset != 0 && doc.pages_.size() < kMaxPages) {
     // A chain that comes back to a directory already read loops: the pages so far are all.
     if (!visited.insert(offset).second) break;
-    doc.pages_.push_back(parser.readPage(offset, doc.pages_.size() + 1));
+    try {
+      doc.pages_.push_back(parser.readPage(offset, doc.pages_.size() + 1));
+    } catch (const ReadError&) {
+      if (doc.pages_.empty()) throw;
+      break;  // a broken link or a damaged page: the pages before it are the document
+    }
     offset = parser.nextIfd();
   }
   return doc;
@@ -455,11 +466,6 @@ std::vector<uint8_t> Document::chunkBytes(const DataChunk& chunk) const {
   std::vector<uint8_t> bytes(chunk.length);
   source_->read(chunk.offset, bytes.data(), bytes.size());
   return bytes;
-}
-
-std::vector<uint8_t> Document::jpegTables(size_t index) const {
-  const Page& p = page(index);
-  return chunkBytes(DataChunk{p.jpegTablesOffset, p.jpegTablesCount});
 }
 
 std::u16string Document::pageText(size_t index) const {
@@ -522,36 +528,6 @@ bool Document::decodable(size_t index) const {
   uint64_t stored = 0;
   for (const DataChunk& chunk : pageData(index)) stored += chunk.length;
   return stored >= leastStoredBytes(p.compression, decoded, p.height);
-}
-
-bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height) {
-  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
-  size_t at = 2;
-  while (at + 4 <= size) {
-    if (data[at] != 0xFF) return false;
-    uint8_t marker = data[at + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++at;
-      continue;
-    }
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
-      at += 2;
-      continue;
-    }
-    if (marker == 0xDA || marker == 0xD9) return false;  // the scan, or the end, came first
-    size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
-    if (length < 2 || length > size - at - 2) return false;
-    bool frame =
-        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
-    if (frame) {
-      if (length < 7) return false;
-      *height = uint32_t(data[at + 5]) << 8 | data[at + 6];
-      *width = uint32_t(data[at + 7]) << 8 | data[at + 8];
-      return true;
-    }
-    at += 2 + length;
-  }
-  return false;
 }
 
 // --- The recognised-text tag ---------------------------------------------------

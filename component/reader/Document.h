@@ -28,8 +28,11 @@ class ByteSource {
 
 std::unique_ptr<ByteSource> memorySource(std::vector<uint8_t> bytes);
 
-// The largest page a document may hold: 600 dpi A0 (841 x 1189 mm). Larger pages are refused.
+// The largest page a document may hold: 600 dpi A0 (841 x 1189 mm). Larger pages are refused,
+// and so are pages longer on either side than A0's long side: a decoder's work for each row
+// grows with the width, whatever the height.
 constexpr uint64_t kMaxPagePixels = uint64_t{19866} * 28087;
+constexpr uint32_t kMaxPageSide = 28087;
 
 enum class Compression : uint16_t {
   None = 1,
@@ -60,11 +63,16 @@ struct Page {
   uint32_t rowsPerStrip = 0;  // strips: rows in each but the last
   uint32_t tileWidth = 0;     // tiles: their size
   uint32_t tileLength = 0;
-  uint64_t jpegTablesOffset = 0;  // JPEG compression's shared tables, when present
-  uint32_t jpegTablesCount = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
+  uint16_t orientation = 1;  // which sides the stored rows and columns run along (1 to 8)
   bool hasText() const { return textCount != 0; }
+  // The page as it is seen: orientations 5 to 8 store its columns as rows.
+  bool transposed() const { return orientation >= 5 && orientation <= 8; }
+  uint32_t shownWidth() const { return transposed() ? height : width; }
+  uint32_t shownHeight() const { return transposed() ? width : height; }
+  double shownDpiX() const { return transposed() ? dpiY : dpiX; }
+  double shownDpiY() const { return transposed() ? dpiX : dpiY; }
 };
 
 // One strip or tile of a page's image data, as stored.
@@ -75,7 +83,9 @@ struct DataChunk {
 
 class Document {
  public:
-  // Walks the directory chain and nothing more; throws ReadError naming the reason.
+  // Walks the directory chain and nothing more. A directory that cannot be read, or that
+  // describes no page, ends the document at the page before it, as a damaged archive is best
+  // shown; throws ReadError naming the reason only when not even the first page can be read.
   static Document open(std::unique_ptr<ByteSource> source);
 
   size_t pageCount() const { return pages_.size(); }
@@ -84,9 +94,8 @@ class Document {
   std::u16string pageText(size_t index) const;
   // The page's strips or tiles in order, read from its directory on each call.
   std::vector<DataChunk> pageData(size_t index) const;
-  // The bytes of one strip or tile, or of the page's JPEG tables (empty when none).
+  // The bytes of one strip or tile.
   std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
-  std::vector<uint8_t> jpegTables(size_t index) const;
   // False when the page's stored image data cannot make the page it declares: cut short, or
   // a decompression bomb (a few bytes claiming a huge colour page). Decoders ask before they
   // allocate for the page; the document and its text stay usable either way.
@@ -103,10 +112,6 @@ class Document {
   std::vector<Page> pages_;
   bool bigEndian_ = false;
 };
-
-// The size a JPEG stream's frame header declares, read before the stream goes to a decoder
-// that allocates for it. False when no frame header comes before the first scan.
-bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height);
 
 // Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian
 // length, then the text. UTF-8 when valid, Windows-1252 otherwise; an embedded

@@ -89,7 +89,8 @@ inline Finding tileLargerThanASmallPage() {
 
 // Two hundred small pages whose strip locations all name page 1's array of 2,000 strips:
 // checking them all read the array two hundred times. Opening such a chain took time in the
-// square of the file's size.
+// square of the file's size. Reading stops once the directories have cost a few times the
+// file's size, and the pages read until then are the document.
 inline Finding pagesSharingOneStripArray() {
   docwriter::PageSpec tall = blankPage(8, 2000, 1, docwriter::Codec::None);
   tall.rowsPerStrip = 1;
@@ -103,7 +104,15 @@ inline Finding pagesSharingOneStripArray() {
     repoint(w.bytes, w.pages[i].ifdOffset, 273, 4, 2000, offsets);
     repoint(w.bytes, w.pages[i].ifdOffset, 279, 4, 2000, counts);
   }
-  return {"pages sharing one strip array", w.bytes, "share their directories", 0, 0};
+  return {"pages sharing one strip array", w.bytes, "", 17, 0};
+}
+
+// A G4 page 16.7 million pixels wide and 24 rows high, within the area of an A0 page: the
+// G4 decoder's line buffers for that width took 23 seconds under the sanitizers.
+inline Finding pageWiderThanAnySheet() {
+  docwriter::PageSpec page = blankPage(64, 24, 1, docwriter::Codec::G4);
+  page.extraTags = {docwriter::RawTag::longs(256, {16711720})};
+  return {"page wider than any sheet", docwriter::write({page}).bytes, "is too large", 0, 0};
 }
 
 // A few bytes claiming a large colour page: the decoder allocated 1.6 GB for it. The page is
@@ -144,7 +153,8 @@ inline std::vector<Finding> storedSizes() {
 
 inline std::vector<Finding> all() {
   std::vector<Finding> out{tileOfFourGigapixels(), tileLargerThanASmallPage(),
-                           pagesSharingOneStripArray(), decompressionBomb()};
+                           pagesSharingOneStripArray(), decompressionBomb(),
+                           pageWiderThanAnySheet()};
   for (Finding& f : storedSizes()) out.push_back(std::move(f));
   return out;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "fuzz/regressions/Findings.h"
 #include "tests/reader/Documents.h"
 
 using docwriter::Codec;
@@ -177,8 +178,6 @@ TEST(Container, RefusesBadFilesNamingTheReason) {
       {"header only", bytesOf(std::string("II*\0", 4)), "too short to be a document"},
       {"no pages", patched(4, 0), "The document has no pages."},
       {"first directory past the end", patched(4, 0x10000000), "truncated"},
-      {"cut in the last directory", cut(good.pages[2].ifdOffset + 20), "truncated"},
-      {"cut in the last image", cut(good.pages[2].dataOffset + 10), "truncated"},
       {"cut in the first image", cut(good.pages[0].dataOffset + 10), "truncated"},
       {"absurd dimensions", docwriter::write({huge}).bytes, "is too large"},
       {"no width", docwriter::write({noWidth}).bytes, "has no width or height"},
@@ -193,6 +192,48 @@ TEST(Container, RefusesBadFilesNamingTheReason) {
       EXPECT_NE(std::string::npos, std::string(e.what()).find(row.message)) << e.what();
     }
   }
+}
+
+// Damaged archives show what can be read: a broken link or a damaged page ends the document
+// at the page before it, and a malformed optional tag counts as absent.
+TEST(Container, ShowsThePagesBeforeTheDamage) {
+  docwriter::Written good = docwriter::write(threeMixedPages(), Header::EP);
+  auto cut = [&good](uint64_t length) {
+    return std::vector<uint8_t>(good.bytes.begin(), good.bytes.begin() + length);
+  };
+  std::vector<uint8_t> linkPastTheEnd = good.bytes;
+  const uint32_t farAway = 0x10000000;
+  std::memcpy(&linkPastTheEnd[good.pages[1].nextPointerOffset], &farAway, 4);
+  struct Row {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t pages;
+  };
+  const Row rows[] = {
+      {"link after page 2 past the end", linkPastTheEnd, 2},
+      {"cut in the last directory", cut(good.pages[2].ifdOffset + 20), 2},
+      {"cut in the last image", cut(good.pages[2].dataOffset + 10), 2},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    mdi::Document doc = openBytes(row.bytes);
+    EXPECT_EQ(row.pages, doc.pageCount());
+    EXPECT_EQ(good.pages[1].ifdOffset, doc.page(1).ifdOffset);
+  }
+
+  PageSpec oddResolution = patternPage(40, 30, 1, Codec::None);
+  oddResolution.dpi = 300;
+  oddResolution.text = "still here";
+  docwriter::Written odd = docwriter::write({oddResolution, oddResolution});
+  // Page 1's resolution stored as a SHORT, a type no resolution has.
+  const uint16_t shortType = 3;
+  std::memcpy(&odd.bytes[findings::entryOf(odd.bytes, odd.pages[0].ifdOffset, 282) + 2], &shortType,
+              2);
+  mdi::Document doc = openBytes(odd.bytes);
+  ASSERT_EQ(2u, doc.pageCount());
+  EXPECT_EQ(0, doc.page(0).dpiX);
+  EXPECT_EQ(300, doc.page(1).dpiX);
+  EXPECT_EQ(u"still here", doc.pageText(0));
 }
 
 TEST(Container, SinglePageViewPresentsOnePlainTiff) {

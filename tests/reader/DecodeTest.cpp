@@ -1,4 +1,4 @@
-// Decoding pages through WIC against what the writer wrote, and the placeholder.
+// Decoding pages through libtiff against what the writer wrote, and the placeholder.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -167,6 +167,42 @@ TEST(Decode, PageNoCodecReadsBecomesAPlaceholderAndKeepsItsText) {
     EXPECT_FALSE(hasDarkPixels(image, 50, 50, 60, 60));
     // The pages around it still decode.
     EXPECT_FALSE(mdi::decodePage(doc, 0).placeholder);
+  }
+}
+
+// The sentence fits the page whatever its size: no letter reaches the edge of its box.
+TEST(Decode, PlaceholderSentenceFitsSmallPages) {
+  const struct {
+    uint32_t width, height;
+  } sizes[] = {{850, 1100}, {400, 60}, {200, 40}, {120, 200}, {127, 127}};
+  for (const auto& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.width) + " x " + std::to_string(size.height));
+    PageSpec odd = patternPage(size.width, size.height, 8, Codec::None);
+    odd.rawData = std::vector<uint8_t>(500, 0x5A);
+    odd.extraTags.push_back(RawTag::shorts(259, {34718}));
+    mdi::Document doc = openBytes(docwriter::write({odd}).bytes);
+    mdi::PageImage image = mdi::decodePage(doc, 0);
+    ASSERT_TRUE(image.placeholder);
+    // The box's inside is the only white on the page.
+    uint32_t left = image.width, right = 0, top = image.height, bottom = 0;
+    for (uint32_t y = 0; y < image.height; ++y)
+      for (uint32_t x = 0; x < image.width; ++x)
+        if (image.pixels[size_t(y) * image.stride + x] == 0xFF) {
+          left = std::min(left, x), right = std::max(right, x);
+          top = std::min(top, y), bottom = std::max(bottom, y);
+        }
+    ASSERT_LT(left, right);
+    ASSERT_LT(top, bottom);
+    size_t letters = 0;
+    for (uint32_t y = top; y <= bottom; ++y)
+      for (uint32_t x = left; x <= right; ++x) {
+        const uint8_t level = image.pixels[size_t(y) * image.stride + x];
+        if (level == 0xFF) continue;
+        ++letters;
+        EXPECT_TRUE(x > left && x < right && y > top && y < bottom)
+            << "a letter touches the box at " << x << ", " << y;
+      }
+    EXPECT_GT(letters, 20u);
   }
 }
 

@@ -100,7 +100,9 @@ install_wine_fonts() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   [ -f "$fonts/marlett.ttf" ] && return 0
   mkdir -p "$fonts"
-  cp -n /usr/share/wine/fonts/* "$fonts/"
+  # Only these two: with the others (Tahoma among them) Wine draws the component's own small
+  # placeholder text wider than it measures it.
+  cp -n /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/ms_sans_serif.ttf "$fonts/"
 }
 
 # A Wine prefix of the project's own, with the component registered in it.

@@ -314,6 +314,8 @@ class PdfBuilder {
     writer.setOutputPipeline(&output);
     writer.setCompressStreams(true);
     writer.setDecodeLevel(qpdf_dl_none);
+    // The same document gives the same bytes, whichever run or machine converts it.
+    writer.setDeterministicID(true);
     writer.write();
   }
 

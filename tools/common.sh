@@ -19,6 +19,7 @@ COMMANDS=(
    readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
   "diffutils: cmp"
   "findutils: find"
+  "mawk: awk"
   "grep: grep"
   "sed: sed"
   "mount: mount umount"

@@ -16,7 +16,7 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 COMMANDS=(
   "bash: bash"
   "coreutils: basename cat chmod chroot cp date dd dirname env head id ln ls mkdir mktemp mv nproc od
-   readlink realpath rm seq sleep sort tail tee timeout touch tr truncate wc"
+   readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
   "diffutils: cmp"
   "findutils: find"
   "grep: grep"
@@ -44,7 +44,9 @@ COMMANDS=(
   "xvfb: Xvfb"
   "xdotool: xdotool"
   "imagemagick-6.q16: convert compare identify import"
-  "poppler-utils: pdfinfo pdftoppm"
+  "poppler-utils: pdfinfo pdftoppm pdfimages pdftotext"
+  "qpdf: qpdf"
+  "libtiff-tools: tiffinfo"
   "cups-daemon: cupsd"
   "cups-client: lpadmin lpstat"
   "zip: zip"
@@ -56,7 +58,7 @@ COMMANDS=(
 # that the scripts call.
 PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
-          libtiff-tools libz-mingw-w64-dev)
+          libtiff-tools libz-mingw-w64-dev libqpdf-dev g++)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 
 ensure_packages() {
@@ -103,6 +105,12 @@ install_wine_fonts() {
   # Only these two: with the others (Tahoma among them) Wine draws the component's own small
   # placeholder text wider than it measures it.
   cp -n /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/ms_sans_serif.ttf "$fonts/"
+}
+
+# The converter, natively with the system's compiler, libtiff and qpdf (no Wine).
+build_native() {
+  cmake -S "$ROOT/convert" -B "$BUILD/native" >/dev/null
+  cmake --build "$BUILD/native" -j"$(nproc)"
 }
 
 # A Wine prefix of the project's own, with the component registered in it.

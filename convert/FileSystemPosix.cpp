@@ -1,0 +1,199 @@
+// POSIX file operations. Everything that names a system call lives here.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <thread>
+
+#include "convert/FileSystem.h"
+
+namespace convert {
+
+namespace {
+
+[[noreturn]] void fail(const std::string& what, const std::string& path, int error = errno) {
+  throw FileError(what + " " + path + ": " + std::strerror(error) + ".");
+}
+
+std::string folderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string randomSuffix() {
+  static thread_local std::mt19937_64 generator{std::random_device{}()};
+  const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  std::string s;
+  for (int i = 0; i < 10; ++i) s += digits[generator() % 36];
+  return s;
+}
+
+// A hidden name beside the output: a killed run that could not use an unnamed file leaves
+// only this behind, never a partial file under the output's own name.
+std::string tempNameFor(const std::string& finalPath) {
+  std::string folder = folderOf(finalPath);
+  size_t slash = finalPath.rfind('/');
+  std::string name = slash == std::string::npos ? finalPath : finalPath.substr(slash + 1);
+  return (folder == "." && slash == std::string::npos ? "" : folder + "/") + "." + name + "." +
+         randomSuffix() + ".part";
+}
+
+class FileSource : public mdi::ByteSource {
+ public:
+  explicit FileSource(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) fail("Cannot open", path);
+    struct stat st;
+    if (::fstat(fd_, &st) != 0) {
+      int error = errno;
+      ::close(fd_);
+      fail("Cannot read", path, error);
+    }
+    if (S_ISDIR(st.st_mode)) {
+      ::close(fd_);
+      throw FileError(path + " is a folder.");
+    }
+    size_ = uint64_t(st.st_size);
+  }
+  ~FileSource() override { ::close(fd_); }
+  uint64_t size() const override { return size_; }
+  void read(uint64_t offset, void* dst, size_t len) const override {
+    if (offset > size_ || len > size_ - offset)
+      throw mdi::ReadError("The file is truncated: a read runs past its end.");
+    auto* out = static_cast<char*>(dst);
+    while (len > 0) {
+      ssize_t n = ::pread(fd_, out, len, off_t(offset));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) throw mdi::ReadError("The file could not be read: " + path_ + ".");
+      out += n, offset += uint64_t(n), len -= size_t(n);
+    }
+  }
+
+ private:
+  std::string path_;
+  int fd_ = -1;
+  uint64_t size_ = 0;
+};
+
+}  // namespace
+
+bool isDirectory(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<std::string> listDirectory(const std::string& path) {
+  std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(path.c_str()), &::closedir);
+  if (!dir) fail("Cannot list", path);
+  std::vector<std::string> names;
+  while (dirent* entry = ::readdir(dir.get())) {
+    std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void makeDirectories(const std::string& path) {
+  if (path.empty() || isDirectory(path)) return;
+  std::string parent = folderOf(path);
+  if (parent != path) makeDirectories(parent);
+  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) fail("Cannot make the folder", path);
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
+}
+
+bool stderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
+}
+
+unsigned processorCount() {
+  return std::max(1u, std::thread::hardware_concurrency());
+}
+
+std::unique_ptr<mdi::ByteSource> openInput(const std::string& path) {
+  return std::make_unique<FileSource>(path);
+}
+
+OutputFile::OutputFile(const std::string& finalPath) : finalPath_(finalPath) {
+#ifdef O_TMPFILE
+  // An unnamed file in the output's folder: nothing of it survives a kill.
+  fd_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+#endif
+  if (fd_ >= 0) return;
+  tempPath_ = tempNameFor(finalPath);
+  fd_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+  if (fd_ < 0) fail("Cannot write", finalPath);
+}
+
+OutputFile::~OutputFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
+}
+
+void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
+  auto* in = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t n = ::pwrite(fd_, in, size, off_t(offset));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) fail("Cannot write", finalPath_);
+    in += n, offset += uint64_t(n), size -= size_t(n);
+  }
+}
+
+size_t OutputFile::readAt(uint64_t offset, void* data, size_t size) const {
+  ssize_t n;
+  do n = ::pread(fd_, data, size, off_t(offset));
+  while (n < 0 && errno == EINTR);
+  if (n < 0) fail("Cannot read back", finalPath_);
+  return size_t(n);
+}
+
+uint64_t OutputFile::size() const {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) fail("Cannot read back", finalPath_);
+  return uint64_t(st.st_size);
+}
+
+void OutputFile::commit(bool replace) {
+  if (::fsync(fd_) != 0) fail("Cannot write", finalPath_);
+  if (tempPath_.empty()) {
+    // Give the unnamed file a name: the final one directly, or a hidden one to rename over
+    // the existing output.
+    std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    std::string target = replace ? tempNameFor(finalPath_) : finalPath_;
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) throw FileError(finalPath_ + " already exists.");
+      fail("Cannot write", finalPath_);
+    }
+    if (!replace) return;
+    tempPath_ = target;
+  }
+  if (replace) {
+    if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) fail("Cannot write", finalPath_);
+  } else if (::link(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    // A hard link never replaces what is there: another run's output wins.
+    if (errno == EEXIST) throw FileError(finalPath_ + " already exists.");
+    fail("Cannot write", finalPath_);
+  } else {
+    ::unlink(tempPath_.c_str());
+  }
+  tempPath_.clear();
+}
+
+}  // namespace convert

@@ -1,0 +1,127 @@
+#include "convert/Options.h"
+
+#include <algorithm>
+
+namespace convert {
+
+namespace {
+
+Format formatNamed(const std::string& name) {
+  if (name == "pdf") return Format::Pdf;
+  if (name == "tiff" || name == "tif") return Format::Tiff;
+  if (name == "txt" || name == "text") return Format::Txt;
+  throw UsageError("unknown output format '" + name + "' (pdf, tiff or txt)");
+}
+
+unsigned jobCount(const std::string& text) {
+  size_t used = 0;
+  unsigned long n = 0;
+  try {
+    n = std::stoul(text, &used);
+  } catch (const std::exception&) {
+  }
+  if (used != text.size() || n == 0 || n > 256)
+    throw UsageError("--jobs takes a number from 1 to 256, not '" + text + "'");
+  return unsigned(n);
+}
+
+}  // namespace
+
+const char* usageText() {
+  return "Usage: folirex-convert [options] INPUT...\n"
+         "Converts documents (.mdi, .tif, .tiff, or folders of them) to searchable PDF,\n"
+         "standard TIFF or text. Outputs are named after their inputs.\n"
+         "\n"
+         "  -t, --to pdf|tiff|txt   output format; repeat for several (default: pdf)\n"
+         "  -o, --output DIR        write outputs to DIR (default: beside each input)\n"
+         "      --force             replace existing outputs (otherwise they are skipped)\n"
+         "  -j, --jobs N            files converted at once (default: one a processor)\n"
+         "      --report FILE.json  write what happened to each file\n"
+         "  -r                      also convert documents in folders below the ones given\n"
+         "      --files-from LIST   read inputs from LIST, one path a line ('-': stdin)\n"
+         "  -q                      no progress line\n"
+         "      --help              this text\n"
+         "      --version           the program's version\n"
+         "\n"
+         "Exit status: 0 when every file converted or was already done, 1 when any\n"
+         "failed (the others are still converted), 2 for bad usage.\n";
+}
+
+const char* extensionOf(Format format) {
+  switch (format) {
+    case Format::Pdf:
+      return ".pdf";
+    case Format::Tiff:
+      return ".tif";
+    case Format::Txt:
+      return ".txt";
+  }
+  return "";
+}
+
+const char* nameOf(Format format) {
+  switch (format) {
+    case Format::Pdf:
+      return "pdf";
+    case Format::Tiff:
+      return "tiff";
+    case Format::Txt:
+      return "txt";
+  }
+  return "";
+}
+
+Options parseOptions(const std::vector<std::string>& arguments) {
+  Options o;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < arguments.size(); ++i) {
+    std::string arg = arguments[i];
+    std::string value;
+    bool hasValue = false;
+    if (!optionsEnded && arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
+      value = arg.substr(arg.find('=') + 1);
+      arg = arg.substr(0, arg.find('='));
+      hasValue = true;
+    }
+    auto next = [&]() -> std::string {
+      if (hasValue) return value;
+      if (i + 1 >= arguments.size()) throw UsageError(arg + " needs a value");
+      return arguments[++i];
+    };
+    if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+      o.inputs.push_back(arguments[i]);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "-t" || arg == "--to") {
+      Format f = formatNamed(next());
+      if (std::find(o.formats.begin(), o.formats.end(), f) == o.formats.end())
+        o.formats.push_back(f);
+    } else if (arg == "-o" || arg == "--output") {
+      o.outputDir = next();
+    } else if (arg == "-j" || arg == "--jobs") {
+      o.jobs = jobCount(next());
+    } else if (arg == "--report") {
+      o.reportPath = next();
+    } else if (arg == "--files-from") {
+      o.filesFrom = next();
+    } else if (arg == "--force" && !hasValue) {
+      o.force = true;
+    } else if (arg == "-r" || arg == "--recursive") {
+      o.recursive = true;
+    } else if (arg == "-q" || arg == "--quiet") {
+      o.quiet = true;
+    } else if (arg == "--help" || arg == "-h") {
+      o.help = true;
+    } else if (arg == "--version") {
+      o.version = true;
+    } else {
+      throw UsageError("unknown option " + arg);
+    }
+  }
+  if (o.help || o.version) return o;
+  if (o.inputs.empty() && o.filesFrom.empty()) throw UsageError("no input given");
+  if (o.formats.empty()) o.formats.push_back(Format::Pdf);
+  return o;
+}
+
+}  // namespace convert

@@ -1,0 +1,37 @@
+// The command line.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace convert {
+
+enum class Format { Pdf, Tiff, Txt };
+
+struct Options {
+  std::vector<Format> formats;
+  std::vector<std::string> inputs;
+  std::string filesFrom;   // a list of inputs, one a line
+  std::string outputDir;   // empty: beside each input
+  std::string reportPath;  // empty: no report
+  unsigned jobs = 0;       // 0: one a processor
+  bool force = false;
+  bool recursive = false;
+  bool quiet = false;
+  bool help = false;
+  bool version = false;
+};
+
+// Bad usage: the message says what was wrong.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+Options parseOptions(const std::vector<std::string>& arguments);
+const char* usageText();
+const char* extensionOf(Format format);
+const char* nameOf(Format format);
+
+}  // namespace convert

@@ -1,0 +1,36 @@
+// The three outputs, each written from the document into an output file page by page.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "component/reader/Document.h"
+#include "convert/FileSystem.h"
+
+namespace convert {
+
+// A page whose image the output could not carry as pixels, and why (pages count from 1).
+struct PageIssue {
+  size_t page = 0;
+  std::string reason;
+};
+
+using PageDone = std::function<void()>;
+
+// The pages' text in UTF-8, a form feed between pages.
+void writeText(const mdi::Document& document, OutputFile& file, const PageDone& pageDone);
+// A standard TIFF: each page's directory entries and stored image data as they are.
+void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
+               const PageDone& pageDone);
+// A PDF page per page: the image (stored data where PDF can carry it), the text invisible.
+void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
+              const PageDone& pageDone);
+
+// UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
+std::string toUtf8(const std::u16string& text);
+// The text's code points, surrogate pairs joined.
+std::u32string codePoints(const std::u16string& text);
+
+}  // namespace convert

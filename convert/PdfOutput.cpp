@@ -1,0 +1,520 @@
+// The PDF: one page per document page. Stored CCITT G4 and JPEG strips go in as they are, other
+// images as their decoded pixels (qpdf compresses them with Flate); the text is an invisible
+// layer in Type 3 fonts of empty glyphs that map to Unicode. Every stream's data is made only
+// while qpdf writes it, so memory holds about one page whatever the document's length.
+#include <qpdf/Pipeline.hh>
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFWriter.hh>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <unordered_map>
+
+#include "convert/Outputs.h"
+#include "convert/PagePixels.h"
+#include "convert/TiffSupport.h"
+
+namespace convert {
+
+namespace {
+
+// The size a JPEG stream's frame header declares; false when no frame header comes before
+// the first scan.
+bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* height) {
+  if (size < 4 || data[0] != 0xFF || data[1] != 0xD8) return false;
+  size_t at = 2;
+  while (at + 4 <= size) {
+    if (data[at] != 0xFF) return false;
+    uint8_t marker = data[at + 1];
+    if (marker == 0xFF) {  // fill byte
+      ++at;
+      continue;
+    }
+    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length follows
+      at += 2;
+      continue;
+    }
+    if (marker == 0xDA || marker == 0xD9) return false;  // the scan, or the end, came first
+    size_t length = size_t(data[at + 2]) << 8 | data[at + 3];
+    if (length < 2 || length > size - at - 2) return false;
+    bool frame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    if (frame) {
+      if (length < 7) return false;
+      *height = uint32_t(data[at + 5]) << 8 | data[at + 6];
+      *width = uint32_t(data[at + 7]) << 8 | data[at + 8];
+      return true;
+    }
+    at += 2 + length;
+  }
+  return false;
+}
+
+// The page's shared JPEG tables (empty when it has none), as libtiff reads them.
+std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
+  convert::TiffHandle page = convert::TiffHandle::readPage(document, index);
+  uint32_t count = 0;
+  const uint8_t* tables = nullptr;
+  if (!page.get() || !TIFFGetField(page.get(), TIFFTAG_JPEGTABLES, &count, &tables) || !tables)
+    return {};
+  return std::vector<uint8_t>(tables, tables + count);
+}
+
+
+using Object = QPDFObjectHandle;
+constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
+constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size
+
+class FilePipeline : public Pipeline {
+ public:
+  explicit FilePipeline(OutputFile& file) : Pipeline("output", nullptr), file_(file) {}
+  void write(unsigned char const* data, size_t size) override {
+    file_.writeAt(at_, data, size);
+    at_ += size;
+  }
+  void finish() override {}
+
+ private:
+  OutputFile& file_;
+  uint64_t at_ = 0;
+};
+
+// Streams whose data a function makes when qpdf asks for it.
+class LazyStreams : public QPDFObjectHandle::StreamDataProvider {
+ public:
+  using Maker = std::function<void(Pipeline&)>;
+  void provideStreamData(QPDFObjGen const& og, Pipeline* pipeline) override {
+    makers_.at(og)(*pipeline);
+    pipeline->finish();
+  }
+  static Object add(QPDF& pdf, const std::shared_ptr<LazyStreams>& self, Maker maker,
+                    Object dictionary, Object filter = Object::newNull(),
+                    Object parameters = Object::newNull()) {
+    Object stream = Object::newStream(&pdf);
+    for (const std::string& key : dictionary.getKeys())
+      stream.getDict().replaceKey(key, dictionary.getKey(key));
+    self->makers_[stream.getObjGen()] = std::move(maker);
+    stream.replaceStreamData(self, filter, parameters);
+    return stream;
+  }
+
+ private:
+  std::map<QPDFObjGen, Maker> makers_;
+};
+
+void put(Pipeline& p, const std::string& s) {
+  p.write(reinterpret_cast<const unsigned char*>(s.data()), s.size());
+}
+void put(Pipeline& p, const std::vector<uint8_t>& bytes, size_t from = 0) {
+  if (bytes.size() > from) p.write(bytes.data() + from, bytes.size() - from);
+}
+
+std::string number(double v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.4f", v);
+  std::string s = text;
+  s.erase(s.find_last_not_of('0') + 1);
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
+std::string hex(uint32_t v, int digits) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%0*X", digits, v);
+  return text;
+}
+
+// --- The text layer ---------------------------------------------------------
+
+bool isLineBreak(char32_t c) {
+  return c == '\r' || c == '\n';
+}
+
+// Every character of the document gets a code in one of the fonts, 256 to a font.
+class Glyphs {
+ public:
+  explicit Glyphs(const mdi::Document& document) {
+    for (size_t i = 0; i < document.pageCount(); ++i)
+      for (char32_t c : codePoints(document.pageText(i)))
+        if (!isLineBreak(c) && codes_.emplace(c, uint32_t(order_.size())).second)
+          order_.push_back(c);
+  }
+  size_t fontCount() const { return (order_.size() + 255) / 256; }
+  size_t glyphCount() const { return order_.size(); }
+  uint32_t code(char32_t c) const { return codes_.at(c); }
+  // The font's ToUnicode map.
+  std::string toUnicode(size_t font) const {
+    size_t first = font * 256, count = std::min<size_t>(256, order_.size() - first);
+    std::string cmap =
+        "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
+        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+        "/CMapName /Folirex-UCS-" +
+        std::to_string(font) +
+        " def /CMapType 2 def\n1 begincodespacerange <00> <FF> endcodespacerange\n";
+    for (size_t block = 0; block < count; block += 100) {
+      size_t n = std::min<size_t>(100, count - block);
+      cmap += std::to_string(n) + " beginbfchar\n";
+      for (size_t k = block; k < block + n; ++k)
+        cmap += "<" + hex(uint32_t(k), 2) + "> <" + utf16Hex(order_[first + k]) + ">\n";
+      cmap += "endbfchar\n";
+    }
+    return cmap + "endcmap CMapName currentdict /CMap defineresource pop end end\n";
+  }
+
+ private:
+  static std::string utf16Hex(char32_t c) {
+    if (c < 0x10000) return hex(c, 4);
+    c -= 0x10000;
+    return hex(0xD800 + (c >> 10), 4) + hex(0xDC00 + (c & 0x3FF), 4);
+  }
+  std::unordered_map<char32_t, uint32_t> codes_;
+  std::vector<char32_t> order_;
+};
+
+Object type3Font(QPDF& pdf, const Glyphs& glyphs, size_t font, Object emptyGlyph) {
+  size_t count = std::min<size_t>(256, glyphs.glyphCount() - font * 256);
+  Object procs = Object::newDictionary(), differences = Object::newArray(),
+         widths = Object::newArray();
+  differences.appendItem(Object::newInteger(0));
+  for (size_t k = 0; k < count; ++k) {
+    std::string name = "/g" + std::to_string(k);
+    procs.replaceKey(name, emptyGlyph);
+    differences.appendItem(Object::newName(name));
+    widths.appendItem(Object::newInteger(kGlyphWidth));
+  }
+  Object f = Object::parse(
+      "<< /Type /Font /Subtype /Type3 /FontBBox [0 -200 500 800]"
+      " /FontMatrix [0.001 0 0 0.001 0 0] /Resources << >> /FirstChar 0 >>");
+  f.replaceKey("/LastChar", Object::newInteger(int(count) - 1));
+  f.replaceKey("/CharProcs", procs);
+  Object encoding = Object::parse("<< /Type /Encoding >>");
+  encoding.replaceKey("/Differences", differences);
+  f.replaceKey("/Encoding", encoding);
+  f.replaceKey("/Widths", widths);
+  f.replaceKey("/ToUnicode", Object::newStream(&pdf, glyphs.toUnicode(font)));
+  return pdf.makeIndirectObject(f);
+}
+
+// Lines from the top of the page down, each no wider than the page: readers keep their order.
+std::string textLayer(const std::u16string& text, const Glyphs& glyphs, double width,
+                      double height) {
+  std::vector<std::u32string> lines(1);
+  for (char32_t c : codePoints(text)) {
+    if (c == '\n')
+      lines.emplace_back();
+    else if (c != '\r')
+      lines.back().push_back(c);
+  }
+  double leading = height / double(lines.size() + 1);
+  double size = std::min(12.0, leading * 0.8);
+  std::string out = "BT 3 Tr\n";
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::u32string& line = lines[i];
+    if (line.empty()) continue;
+    double natural = double(line.size()) * size * kGlyphWidth / 1000;
+    double scale = std::min(100.0, 100 * width * 0.9 / natural);
+    out += number(scale) + " Tz 1 0 0 1 " + number(width * 0.05) + " " +
+           number(height - leading * double(i + 1)) + " Tm\n";
+    size_t font = SIZE_MAX;
+    for (char32_t c : line) {
+      uint32_t code = glyphs.code(c);
+      if (code / 256 != font) {
+        if (font != SIZE_MAX) out += "> Tj ";
+        font = code / 256;
+        out += "/T" + std::to_string(font) + " " + number(size) + " Tf <";
+      }
+      out += hex(code % 256, 2);
+    }
+    out += "> Tj\n";
+  }
+  return out + "ET\n";
+}
+
+// --- The page's image -----------------------------------------------------------
+
+enum class Carry { Ccitt, Jpeg, Pixels };
+
+struct Strip {
+  uint32_t firstRow = 0;
+  uint32_t rows = 0;
+  mdi::DataChunk chunk;
+};
+
+uint16_t field16(TIFF* tiff, uint32_t tag, uint16_t otherwise) {
+  uint16_t v = otherwise;
+  TIFFGetFieldDefaulted(tiff, tag, &v);
+  return v;
+}
+
+// Whether PDF's own filters read the stored strips as they are, each strip its own image.
+Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>& strips) {
+  const mdi::Page& page = document.page(index);
+  bool ccitt = page.compression == uint16_t(mdi::Compression::CcittG4);
+  bool jpeg = page.compression == uint16_t(mdi::Compression::Jpeg);
+  if (page.tiled || !(ccitt || jpeg) || !document.decodable(index)) return Carry::Pixels;
+  TiffHandle tiff = TiffHandle::readPage(document, index);
+  if (!tiff.get() || field16(tiff.get(), TIFFTAG_PLANARCONFIG, 1) != PLANARCONFIG_CONTIG)
+    return Carry::Pixels;
+  if (ccitt) {
+    uint32_t options = 0;
+    TIFFGetField(tiff.get(), TIFFTAG_GROUP4OPTIONS, &options);
+    bool plain = page.bitsPerSample == 1 && page.samplesPerPixel == 1 && page.photometric <= 1 &&
+                 field16(tiff.get(), TIFFTAG_FILLORDER, 1) == FILLORDER_MSB2LSB &&
+                 (options & GROUP4OPT_UNCOMPRESSED) == 0;
+    if (!plain) return Carry::Pixels;
+  } else {
+    bool grey = page.samplesPerPixel == 1 && page.photometric <= 1;
+    bool colour = page.samplesPerPixel == 3 &&
+                  (page.photometric == PHOTOMETRIC_RGB || page.photometric == PHOTOMETRIC_YCBCR);
+    if (page.bitsPerSample != 8 || !(grey || colour)) return Carry::Pixels;
+  }
+  std::vector<mdi::DataChunk> chunks = document.pageData(index);
+  uint32_t row = 0;
+  for (const mdi::DataChunk& chunk : chunks) {
+    if (row >= page.height) return Carry::Pixels;
+    uint32_t rows = std::min(page.rowsPerStrip, page.height - row);
+    if (jpeg) {
+      // The stream's own frame must be the strip, or a reader would draw something else.
+      std::vector<uint8_t> head(std::min<uint32_t>(chunk.length, 65536));
+      document.source().read(chunk.offset, head.data(), head.size());
+      uint32_t w = 0, h = 0;
+      if (!jpegFrameSize(head.data(), head.size(), &w, &h) || w != page.width || h != rows)
+        return Carry::Pixels;
+    }
+    strips.push_back({row, rows, chunk});
+    row += rows;
+  }
+  if (row != page.height) return Carry::Pixels;
+  return ccitt ? Carry::Ccitt : Carry::Jpeg;
+}
+
+// The placeholder of a page whose image cannot be decoded: a frame and its diagonals.
+void drawPlaceholder(PagePixels& px) {
+  size_t stride = px.stride();
+  bool bilevel = px.kind == PixelKind::Bilevel;
+  size_t ink = 0, paper = 0;  // palette entries, by lightness
+  if (px.kind == PixelKind::Palette)
+    for (size_t i = 0; i < 256; ++i) {
+      auto light = [&px](size_t e) {
+        return px.palette[e * 3] + px.palette[e * 3 + 1] + px.palette[e * 3 + 2];
+      };
+      if (light(i) < light(ink)) ink = i;
+      if (light(i) > light(paper)) paper = i;
+    }
+  std::fill(px.rows.begin(), px.rows.end(),
+            bilevel                         ? 0
+            : px.kind == PixelKind::Palette ? uint8_t(paper)
+                                            : 0xFF);
+  auto dot = [&](uint32_t x, uint32_t y) {
+    uint8_t* row = px.rows.data() + y * stride;
+    if (bilevel)
+      row[x >> 3] |= uint8_t(0x80 >> (x & 7));
+    else if (px.kind == PixelKind::Rgb)
+      row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = 0x80;
+    else
+      row[x] = px.kind == PixelKind::Palette ? uint8_t(ink) : 0x80;
+  };
+  uint32_t thick = std::max<uint32_t>(1, std::min(px.width, px.height) / 150);
+  for (uint32_t y = 0; y < px.height; ++y)
+    for (uint32_t t = 0; t < thick; ++t) {
+      uint32_t x = uint32_t(uint64_t(y) * px.width / px.height);
+      for (uint32_t dx : {x + t, px.width - 1 - std::min(x + t, px.width - 1)})
+        if (dx < px.width) dot(dx, y);
+      if (y < thick || y >= px.height - thick) {
+        for (uint32_t cx = 0; cx < px.width; ++cx) dot(cx, y);
+      } else {
+        dot(t, y);
+        dot(px.width - 1 - t, y);
+      }
+    }
+}
+
+class PdfBuilder {
+ public:
+  PdfBuilder(const mdi::Document& document, std::vector<PageIssue>& issues,
+             const PageDone& pageDone)
+      : document_(document), issues_(issues), pageDone_(pageDone), glyphs_(document) {
+    pdf_.emptyPDF();
+    Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
+    fonts_ = Object::newDictionary();
+    for (size_t f = 0; f < glyphs_.fontCount(); ++f)
+      fonts_.replaceKey("/T" + std::to_string(f), type3Font(pdf_, glyphs_, f, emptyGlyph));
+    fonts_ = pdf_.makeIndirectObject(fonts_);
+  }
+
+  void addPages() {
+    QPDFPageDocumentHelper pages(pdf_);
+    for (size_t i = 0; i < document_.pageCount(); ++i) pages.addPage(page(i), false);
+  }
+
+  void write(OutputFile& file) {
+    FilePipeline output(file);
+    QPDFWriter writer(pdf_);
+    writer.setOutputPipeline(&output);
+    writer.setCompressStreams(true);
+    writer.setDecodeLevel(qpdf_dl_none);
+    // The same document gives the same bytes, whichever run or machine converts it.
+    writer.setDeterministicID(true);
+    writer.write();
+  }
+
+ private:
+  QPDFObjectHandle page(size_t index) {
+    const mdi::Page& p = document_.page(index);
+    double dpiX = p.dpiX > 0 ? p.dpiX : kDefaultDpi, dpiY = p.dpiY > 0 ? p.dpiY : kDefaultDpi;
+    double width = p.width * 72.0 / dpiX, height = p.height * 72.0 / dpiY;
+    double rowHeight = 72.0 / dpiY;
+
+    std::vector<Strip> strips;
+    Carry carry = howToCarry(document_, index, strips);
+    Object images = Object::newDictionary();
+    std::string drawing;
+    auto place = [&](const std::string& name, uint32_t firstRow, uint32_t rows) {
+      drawing += "q " + number(width) + " 0 0 " + number(rows * rowHeight) + " 0 " +
+                 number(height - (firstRow + rows) * rowHeight) + " cm /" + name + " Do Q\n";
+    };
+    if (carry == Carry::Pixels) {
+      images.replaceKey("/Im0", pixelImage(index));
+      place("Im0", 0, p.height);
+    } else {
+      for (size_t k = 0; k < strips.size(); ++k) {
+        std::string name = "Im" + std::to_string(k);
+        images.replaceKey("/" + name, storedImage(index, carry, strips[k]));
+        place(name, strips[k].firstRow, strips[k].rows);
+      }
+    }
+
+    const mdi::Document& document = document_;
+    const Glyphs& glyphs = glyphs_;
+    const PageDone& done = pageDone_;
+    Object contents = LazyStreams::add(
+        pdf_, streams_,
+        [&document, &glyphs, &done, index, drawing, width, height](Pipeline& out) {
+          put(out, drawing + textLayer(document.pageText(index), glyphs, width, height));
+          done();
+        },
+        Object::newDictionary());
+
+    Object resources = Object::newDictionary();
+    resources.replaceKey("/XObject", images);
+    resources.replaceKey("/Font", fonts_);
+    Object pageObject = Object::parse("<< /Type /Page >>");
+    pageObject.replaceKey("/MediaBox",
+                          Object::parse("[0 0 " + number(width) + " " + number(height) + "]"));
+    pageObject.replaceKey("/Resources", resources);
+    pageObject.replaceKey("/Contents", contents);
+    return pdf_.makeIndirectObject(pageObject);
+  }
+
+  Object imageDictionary(uint32_t width, uint32_t rows, int bits, Object colourSpace) {
+    Object d = Object::parse("<< /Type /XObject /Subtype /Image >>");
+    d.replaceKey("/Width", Object::newInteger(width));
+    d.replaceKey("/Height", Object::newInteger(rows));
+    d.replaceKey("/BitsPerComponent", Object::newInteger(bits));
+    d.replaceKey("/ColorSpace", colourSpace);
+    return d;
+  }
+
+  Object storedImage(size_t index, Carry carry, const Strip& strip) {
+    const mdi::Page& p = document_.page(index);
+    const mdi::Document& document = document_;
+    bool whiteIsZero = p.photometric == PHOTOMETRIC_MINISWHITE;
+    if (carry == Carry::Ccitt) {
+      Object d = imageDictionary(p.width, strip.rows, 1, Object::newName("/DeviceGray"));
+      // The code's white runs come out as 1 (white); pages whose 0 bits are black say so.
+      if (!whiteIsZero) d.replaceKey("/Decode", Object::parse("[1 0]"));
+      Object parameters = Object::parse("<< /K -1 >>");
+      parameters.replaceKey("/Columns", Object::newInteger(p.width));
+      parameters.replaceKey("/Rows", Object::newInteger(strip.rows));
+      mdi::DataChunk chunk = strip.chunk;
+      return LazyStreams::add(
+          pdf_, streams_,
+          [&document, chunk](Pipeline& out) { put(out, document.chunkBytes(chunk)); }, d,
+          Object::newName("/CCITTFaxDecode"), parameters);
+    }
+    bool grey = p.samplesPerPixel == 1;
+    Object d = imageDictionary(p.width, strip.rows, 8,
+                               Object::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
+    if (grey && whiteIsZero) d.replaceKey("/Decode", Object::parse("[1 0]"));
+    Object parameters = Object::newNull();
+    if (p.photometric == PHOTOMETRIC_RGB) parameters = Object::parse("<< /ColorTransform 0 >>");
+    mdi::DataChunk chunk = strip.chunk;
+    return LazyStreams::add(
+        pdf_, streams_,
+        [&document, chunk, index](Pipeline& out) {
+          // Tables kept once in the directory go in front of the strip's own stream.
+          std::vector<uint8_t> tables = jpegTables(document, index);
+          std::vector<uint8_t> data = document.chunkBytes(chunk);
+          if (tables.size() >= 4) {
+            tables.resize(tables.size() - 2);  // its end-of-image marker
+            put(out, tables);
+            put(out, data, 2);  // after the strip's start-of-image marker
+          } else {
+            put(out, data);
+          }
+        },
+        d, Object::newName("/DCTDecode"), parameters);
+  }
+
+  Object pixelImage(size_t index) {
+    const mdi::Page& p = document_.page(index);
+    PixelKind kind = pixelKind(p);
+    Object colourSpace = Object::newName(kind == PixelKind::Rgb ? "/DeviceRGB" : "/DeviceGray");
+    const mdi::Document& document = document_;
+    if (kind == PixelKind::Palette) {
+      Object table = LazyStreams::add(
+          pdf_, streams_,
+          [&document, index](Pipeline& out) { put(out, decodePalette(document, index)); },
+          Object::newDictionary());
+      colourSpace = Object::parse("[/Indexed /DeviceRGB 255]");
+      colourSpace.appendItem(table);
+    }
+    Object d = imageDictionary(p.width, p.height, kind == PixelKind::Bilevel ? 1 : 8, colourSpace);
+    if (kind == PixelKind::Bilevel) d.replaceKey("/Decode", Object::parse("[1 0]"));
+    std::vector<PageIssue>& issues = issues_;
+    return LazyStreams::add(
+        pdf_, streams_,
+        [&document, &issues, index, kind](Pipeline& out) {
+          PagePixels px;
+          try {
+            px = decode(document, index);
+          } catch (const UndecodablePage& e) {
+            issues.push_back({index + 1, e.what()});
+            const mdi::Page& page = document.page(index);
+            px.kind = kind;
+            px.width = page.width;
+            px.height = page.height;
+            px.rows.resize(px.stride() * px.height);
+            if (kind == PixelKind::Palette) px.palette = decodePalette(document, index);
+            drawPlaceholder(px);
+          }
+          put(out, px.rows);
+        },
+        d);
+  }
+
+  const mdi::Document& document_;
+  std::vector<PageIssue>& issues_;
+  const PageDone& pageDone_;
+  Glyphs glyphs_;
+  QPDF pdf_;
+  std::shared_ptr<LazyStreams> streams_ = std::make_shared<LazyStreams>();
+  Object fonts_;
+};
+
+}  // namespace
+
+void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
+              const PageDone& pageDone) {
+  PdfBuilder builder(document, issues, pageDone);
+  builder.addPages();
+  builder.write(file);
+  std::sort(issues.begin(), issues.end(),
+            [](const PageIssue& a, const PageIssue& b) { return a.page < b.page; });
+}
+
+}  // namespace convert

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# The converter's tests, natively: builds it, writes documents with the project's writer, and
+# checks the outputs with qpdf, poppler's tools and libtiff. Exits non-zero on the first fault.
+set -euo pipefail
+source "$(dirname "$0")/../../tools/common.sh"
+build_native >/dev/null
+bin="$BUILD/native"
+conv="$bin/folirex-convert"
+work=$(mktemp -d "$BUILD/convert-test.XXXXXX")
+cleanup() { mountpoint -q "$work/readonly" && umount "$work/readonly"; rm -rf "$work"; }
+trap cleanup EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+"$bin/convert_test_docs" "$work"
+cd "$work"
+
+# Every output of a document of every kind of page, big-endian too.
+for doc in mixed mixed-mm; do
+  "$conv" -q -t pdf -t tiff -t txt "$doc.mdi" 2>/dev/null || fail "$doc: exit $?"
+  cmp "$doc.txt" "$doc.expected.txt" || fail "$doc: text output differs"
+  qpdf --check "$doc.pdf" >/dev/null || fail "$doc: qpdf --check"
+  pdfinfo "$doc.pdf" | grep -q "^Pages: *7$" || fail "$doc: page count"
+  # 248 x 351 pixels at 30 dpi, 11.81 per cm, and without a resolution at 200 dpi.
+  sizes=$(pdfinfo -f 1 -l 7 "$doc.pdf" | grep "^Page.*size:" | awk '{print $4 "x" $6}' | tr '\n' ' ')
+  [ "$sizes" = "595.2x842.4 595.2x842.4 595.2x842.4 595.252x842.473 595.2x842.4 595.2x842.4 89.28x126.36 " ] ||
+    fail "$doc: page sizes $sizes"
+  # CCITT and JPEG pages passed through, the others as pixels, the undecodable one too.
+  encodings=$(pdfimages -list "$doc.pdf" | awk 'NR > 2 {print $1 ":" $9}' | sort -u | tr '\n' ' ')
+  [ "$encodings" = "1:ccitt 2:jpeg 3:jpeg 4:image 5:image 6:image 7:ccitt " ] ||
+    fail "$doc: image encodings $encodings"
+  # Every page's text comes back from the invisible layer, Cyrillic and Greek included.
+  pdftotext -enc UTF-8 "$doc.pdf" "$doc.pdf.txt"
+  python3 - "$doc.pdf.txt" "$doc.expected.txt" <<'PY' || fail "$doc: pdftotext differs"
+import sys
+got, want = (open(p, encoding="utf-8").read().split("\f") for p in sys.argv[1:])
+norm = lambda page: " ".join(page.split())
+for n, w in enumerate(want):
+    if norm(got[n]) != norm(w):
+        sys.exit(f"page {n + 1}: {norm(got[n])!r} instead of {norm(w)!r}")
+PY
+  "$bin/convert_compare" "$doc.mdi" "$doc.tif" >/dev/null || fail "$doc: TIFF pages differ"
+  [ "$(head -c 2 "$doc.tif")" = "II" ] || fail "$doc: TIFF is not II"
+  [ "$(tiffinfo "$doc.tif" 2>/dev/null | grep -c "Tag 37679: 0x1,0x0,")" = 7 ] ||
+    fail "$doc: tiffinfo does not show the text tag on every page"
+done
+
+# A batch with a damaged file, a read-only output folder and an existing output: the rest
+# converted, exit 1, each said in the report; a re-run skips what is complete.
+mkdir out readonly
+mount --bind readonly readonly && mount -o remount,ro,bind readonly
+echo "existing" > out/batch2.pdf
+set +e
+"$conv" -q -t pdf -o out --report report.json damaged.mdi batch1.mdi batch2.mdi 2>stderr.txt
+status=$?
+"$conv" -q -t pdf -o readonly --report report-ro.json batch3.mdi 2>>stderr.txt
+status_ro=$?
+set -e
+[ $status = 1 ] && [ $status_ro = 1 ] || fail "batch exit $status and $status_ro, not 1"
+grep -q "damaged.mdi: The file is truncated" stderr.txt || fail "no sentence for the damaged file"
+[ "$(cat out/batch2.pdf)" = existing ] || fail "an existing output was replaced"
+qpdf --check out/batch1.pdf >/dev/null || fail "batch1 not converted"
+python3 - <<'PY' || fail "report"
+import json
+r = {f["input"]: f for f in json.load(open("report.json"))["files"]}
+assert r["damaged.mdi"]["status"] == "failed" and "truncated" in r["damaged.mdi"]["error"], r
+assert r["batch1.mdi"]["status"] == "converted" and r["batch1.mdi"]["outputs"] == ["out/batch1.pdf"], r
+assert r["batch1.mdi"]["pages"] == 1 and r["batch1.mdi"]["pagesWithText"] == 1, r
+assert r["batch2.mdi"]["status"] == "skipped" and r["batch2.mdi"]["skipped"] == ["out/batch2.pdf"], r
+ro = json.load(open("report-ro.json"))["files"][0]
+assert ro["status"] == "failed" and "Read-only" in ro["error"], ro
+PY
+[ -z "$(ls -A readonly)" ] || fail "the read-only folder got files"
+"$conv" -q -t pdf -o out --report again.json batch1.mdi batch2.mdi || fail "re-run exit $?"
+grep -q '"skipped": 2' again.json || fail "re-run did not skip both"
+"$conv" -q -t pdf -o out --force batch2.mdi && qpdf --check out/batch2.pdf >/dev/null ||
+  fail "--force did not replace"
+"$conv" -q -t tiff batch1.mdi && cp batch1.tif before.tif
+"$conv" -q --force -t tiff batch1.tif 2>/dev/null && fail "an output replaced its own input"
+cmp batch1.tif before.tif || fail "the input was changed"
+status=0
+"$conv" --bogus 2>/dev/null || status=$?
+[ $status = 2 ] || fail "bad usage is exit $status, not 2"
+
+# Killed half-way through a long document: nothing is left, under any name.
+mkdir killed
+for i in $(seq 300); do cp mixed.mdi "killed/copy$i.mdi"; done
+for signal in TERM KILL; do
+  rm -rf killed-out && mkdir killed-out
+  # The conversion of many copies of one document, stopped once its first output exists.
+  "$conv" -q -j 1 -t pdf -o killed-out killed &
+  pid=$!
+  for _ in $(seq 600); do [ -e killed-out/copy1.pdf ] && break; sleep 0.05; done
+  [ -e killed-out/copy1.pdf ] || fail "no output within 30 s"
+  kill -s "$signal" "$pid" || fail "the conversion ended before the signal"
+  wait "$pid" 2>/dev/null || true
+  [ -e killed-out/copy300.pdf ] && fail "the conversion ended before the signal"
+  for f in killed-out/* killed-out/.[!.]*; do
+    [ -e "$f" ] || continue
+    qpdf --check "$f" >/dev/null 2>&1 || fail "a partial file after SIG$signal: $f"
+  done
+done
+
+# A sharded run (two runs over halves of a list, at once) gives the same outputs as one run.
+ls batch*.mdi > list.txt
+"$conv" -q -t pdf -t txt -o whole --files-from list.txt
+split -n r/2 list.txt shard.
+"$conv" -q -t pdf -t txt -o sharded --files-from shard.aa & first=$!
+"$conv" -q -t pdf -t txt -o sharded --files-from shard.ab & second=$!
+wait $first && wait $second || fail "a shard failed"
+for f in whole/*; do
+  cmp "$f" "sharded/$(basename "$f")" || fail "sharded output $(basename "$f") differs"
+done
+[ "$(ls whole | wc -l)" = 12 ] && [ "$(ls sharded | wc -l)" = 12 ] || fail "shard outputs"
+echo "convert tests passed"

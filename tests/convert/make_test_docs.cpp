@@ -1,0 +1,89 @@
+// Writes the converter tests' documents with the project's writer, and beside each the text
+// its pages hold, as the text output must give it back (UTF-8, a form feed between pages).
+// Usage: convert_test_docs <folder>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/docwriter/DocWriter.h"
+
+using docwriter::Codec;
+using docwriter::Header;
+using docwriter::PageSpec;
+using docwriter::RawTag;
+
+namespace {
+
+// A4 proportions at a small size, with a few marks, so every page's pixels differ.
+PageSpec page(int bits, Codec codec, uint32_t seed, const std::string& text) {
+  PageSpec p;
+  p.raster = docwriter::Raster::blank(248, 351, bits);
+  p.raster.fill(20 + seed * 7, 30, 120, 12, 0x000000);
+  p.raster.fill(30, 80 + seed * 11, 90, 60, 0x2050C0);
+  for (uint32_t y = 200; y < 330; ++y) p.raster.set((y * 3 + seed) % 248, y, 0x101010);
+  p.codec = codec;
+  p.dpi = 30;  // 248 x 351 pixels: A4's 595 x 842 points (near enough)
+  p.text = text;
+  return p;
+}
+
+std::vector<PageSpec> mixedPages() {
+  PageSpec g4 = page(1, Codec::G4, 1, "Invoice 42\r\nTotal: 12,50 EUR");
+  PageSpec greyJpeg = page(8, Codec::Jpeg, 2, "Счёт номер 42\r\nИтого: 12,50");
+  greyJpeg.jpegTables = true;
+  greyJpeg.rowsPerStrip = 64;  // strips, each its own stream
+  PageSpec colourJpeg = page(24, Codec::Jpeg, 3, "Colour page, ελληνικά too");
+  PageSpec tiles = page(8, Codec::None, 4, "Grey tiles");
+  tiles.tileSize = 64;
+  tiles.dpiInCm = true;
+  PageSpec inverted = page(1, Codec::None, 5, "");
+  inverted.blackIsZero = true;
+  inverted.rowsPerStrip = 50;
+  PageSpec unknown = page(8, Codec::None, 6, "Страница без декодера");
+  unknown.rawData = std::vector<uint8_t>(4096, 0x5A);
+  unknown.extraTags.push_back(RawTag::shorts(259, {34718}));
+  PageSpec g4Inverted = page(1, Codec::G4, 7, "Last page");
+  g4Inverted.blackIsZero = true;
+  g4Inverted.dpi = 0;  // states none: the viewer's 200 dpi
+  return {g4, greyJpeg, colourJpeg, tiles, inverted, unknown, g4Inverted};
+}
+
+std::string expectedText(const std::vector<PageSpec>& pages) {
+  std::string out;
+  for (size_t i = 0; i < pages.size(); ++i) out += (i ? "\f" : "") + pages[i].text.value_or("");
+  return out;
+}
+
+void writeDocument(const std::string& folder, const std::string& name,
+                   const std::vector<PageSpec>& pages, Header header) {
+  docwriter::writeFile(folder + "/" + name + ".mdi", docwriter::write(pages, header).bytes);
+  std::string text = expectedText(pages);
+  docwriter::writeFile(folder + "/" + name + ".expected.txt",
+                       std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: convert_test_docs <folder>\n");
+    return 2;
+  }
+  std::string folder = argv[1];
+  std::vector<PageSpec> mixed = mixedPages();
+  writeDocument(folder, "mixed", mixed, Header::EP);
+  writeDocument(folder, "mixed-mm", mixed, Header::MM);
+  // Cut right after its header: not one page can be read, so the reader refuses it (a cut
+  // further on ends the document at its last whole page instead).
+  std::vector<uint8_t> bytes = docwriter::write(mixed, Header::EP).bytes;
+  bytes.resize(8);
+  docwriter::writeFile(folder + "/damaged.mdi", bytes);
+  for (int i = 1; i <= 6; ++i) {
+    std::vector<PageSpec> pages;
+    for (int k = 0; k < i; ++k)
+      pages.push_back(page(1, Codec::G4, uint32_t(i * 10 + k),
+                           "Batch " + std::to_string(i) + " page " + std::to_string(k + 1)));
+    writeDocument(folder, "batch" + std::to_string(i), pages, Header::II);
+  }
+  return 0;
+}

@@ -102,9 +102,10 @@ install_wine_fonts() {
   local fonts="$WINEPREFIX/drive_c/windows/Fonts"
   [ -f "$fonts/marlett.ttf" ] && return 0
   mkdir -p "$fonts"
-  # Only these two: with the others (Tahoma among them) Wine draws the component's own small
-  # placeholder text wider than it measures it.
-  cp -n /usr/share/wine/fonts/marlett.ttf /usr/share/wine/fonts/ms_sans_serif.ttf "$fonts/"
+  # Marlett and the MS Sans Serif family only: with the others (Tahoma among them) Wine draws
+  # the component's own small placeholder text wider than it measures it.
+  local w=/usr/share/wine/fonts
+  cp -n "$w/marlett.ttf" "$w/ms_sans_serif.ttf" "$w"/sserif*.fon "$w"/ssee*.fon "$w"/ssef*.fon "$fonts/"
 }
 
 # The converter, natively with the system's compiler, libtiff and qpdf (no Wine).

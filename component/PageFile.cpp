@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace mdi {
@@ -26,7 +27,8 @@ std::string systemText(DWORD error) {
 
 // Reads through one handle. Small reads, such as the directories' entries walked at open,
 // come from a cached block, so a document of a thousand pages opens with a few dozen reads.
-// Like the document it serves, it is used from one thread.
+// Pages are read from the window's thread and from the one preparing the next page: the
+// block is theirs in turn.
 class FileSource : public ByteSource {
  public:
   FileSource(HANDLE handle, uint64_t size) : handle_(handle), size_(size) {}
@@ -64,6 +66,7 @@ class FileSource : public ByteSource {
       readAt(offset, dst, len);
       return;
     }
+    std::lock_guard<std::mutex> lock(blockMutex_);
     if (offset < blockStart_ || offset + len > blockStart_ + block_.size()) {
       blockStart_ = offset & ~uint64_t{kAlign - 1};
       block_.resize(size_t(std::min<uint64_t>(kBlock, size_ - blockStart_)));
@@ -97,6 +100,7 @@ class FileSource : public ByteSource {
   HANDLE handle_;
   uint64_t size_;
   const uint8_t* view_ = nullptr;
+  mutable std::mutex blockMutex_;
   mutable std::vector<uint8_t> block_;
   mutable uint64_t blockStart_ = 0;
 };

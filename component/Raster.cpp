@@ -87,9 +87,8 @@ void reduceInto(const mdi::PageImage& page, Raster& raster) {
   const int width = raster.width(), height = raster.height();
   const int depth = reducedDepth(page);
   const size_t stride = ((static_cast<size_t>(width) * depth + 31) / 32) * 4;
-  // Kept between calls: fresh memory is slow to touch under Wine. The view that reduces
-  // pages lives on one thread.
-  static std::vector<uint8_t> reducedPixels;
+  // Kept between calls of each thread: fresh memory is slow to touch under Wine.
+  thread_local std::vector<uint8_t> reducedPixels;
   reducedPixels.resize(stride * static_cast<size_t>(height));
   reduce(page, width, height, reducedPixels.data(), stride);
   for (int y = 0; y < height; ++y) {

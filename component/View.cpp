@@ -209,6 +209,7 @@ void View::close() {
   page_ = -1;
   selected_ = -1;
   scrollX_ = scrollY_ = 0;
+  preparer_.cancel();
   decoded_.clear();
 }
 
@@ -356,6 +357,7 @@ void View::setBackColor(COLORREF colour) {
 }
 
 void View::refresh() {
+  preparer_.cancel();
   decoded_.clear();
   Change change(*this);
   clampScroll();
@@ -366,6 +368,7 @@ namespace {
 
 const size_t kDecodedPagesKept = 3;  // the current page and both neighbours
 const UINT kPrefetchMessage = WM_APP + 1;
+const UINT kPreparedMessage = WM_APP + 2;  // the preparer has a page ready
 
 }  // namespace
 
@@ -377,18 +380,38 @@ View::Decoded& View::decodedPage(LONG page) const {
     std::rotate(decoded_.begin(), found, found + 1);
     return *decoded_.front();
   }
-  if (decoded_.size() >= kDecodedPagesKept) {
-    Decoded& leaving = *decoded_.back();
-    sparePixels_ = std::move(leaving.image.pixels);
-    if (leaving.reduced) spareRaster_ = std::move(leaving.reduced);
+  std::unique_ptr<Decoded> fresh = preparer_.take(document_.get(), page);
+  if (!fresh) {
+    fresh = std::make_unique<Decoded>();
+    fresh->image =
+        mdi::decodePage(document_->document, static_cast<size_t>(page), preparer_.sparePixels());
+    fresh->page = page;
+  }
+  keep(std::move(fresh), 0);
+  return *decoded_.front();
+}
+
+void View::keep(std::unique_ptr<Decoded> page, size_t position) const {
+  auto same =
+      std::find_if(decoded_.begin(), decoded_.end(),
+                   [&](const std::unique_ptr<Decoded>& d) { return d->page == page->page; });
+  if (same != decoded_.end()) {
+    preparer_.recycle(std::move(*same));
+    decoded_.erase(same);
+  }
+  position = std::min(position, decoded_.size());
+  decoded_.insert(decoded_.begin() + static_cast<std::ptrdiff_t>(position), std::move(page));
+  while (decoded_.size() > kDecodedPagesKept) {
+    preparer_.recycle(std::move(decoded_.back()));
     decoded_.pop_back();
   }
-  auto fresh = std::make_unique<Decoded>();
-  fresh->image = mdi::decodePage(document_->document, static_cast<size_t>(page),
-                                 std::exchange(sparePixels_, {}));
-  fresh->page = page;
-  decoded_.insert(decoded_.begin(), std::move(fresh));
-  return *decoded_.front();
+}
+
+const View::Decoded* View::cached(LONG pageIndex) const {
+  auto found =
+      std::find_if(decoded_.begin(), decoded_.end(),
+                   [&](const std::unique_ptr<Decoded>& d) { return d->page == pageIndex; });
+  return found == decoded_.end() ? nullptr : found->get();
 }
 
 bool View::content(LONG pageIndex, RECT& bounds) const {
@@ -410,25 +433,34 @@ void View::schedulePrefetch() {
 
 void View::prefetch() {
   prefetchPending_ = false;
-  if (!document_ || page_ < 0) return;
+  adoptPrepared();
+  if (!document_ || page_ < 0 || !window_) return;
   for (LONG neighbour : {page_ + 1, page_ - 1}) {
     if (neighbour < 0 || neighbour >= pageCount()) continue;
     // Decoded and reduced to the size it will be shown at, so that paging there only copies
     // pixels. A neighbour decoded before the magnification or the view's size changed is
     // prepared again: being decoded is not being ready to show.
-    ViewGeometry g = geometry(viewWidth_, viewHeight_, neighbour);
-    Layout l = layOut(g, scaleFor(g, neighbour));
-    if (prepared(neighbour, l)) continue;
-    if (reducible(neighbour, l)) {
-      reduced(neighbour, l.pageWidth, l.pageHeight);
-    } else {
-      Decoded& page = decodedPage(neighbour);
-      if (!page.original) page.original = rasterOf(page.image);
+    if (cached(neighbour)) {
+      ViewGeometry g = geometry(viewWidth_, viewHeight_, neighbour);
+      const bool ready = prepared(neighbour, layOut(g, scaleFor(g, neighbour)));
+      if (cached(page_)) decodedPage(page_);  // the current page stays the most recently used
+      if (ready) continue;
     }
-    decodedPage(page_);  // the current page stays the most recently used
-    schedulePrefetch();  // one page per message keeps the window responsive
+    // One page at a time: the next is ordered when this one is ready.
+    preparer_.prepare(orderFor(neighbour), window_, kPreparedMessage);
     return;
   }
+}
+
+// The neighbours prepared go into the cache behind the current page.
+void View::adoptPrepared() {
+  for (std::unique_ptr<Decoded>& page : preparer_.takeAll(document_.get()))
+    keep(std::move(page), page_ >= 0 && cached(page_) ? 1 : 0);
+}
+
+PreparationOrder View::orderFor(LONG pageIndex) const {
+  return PreparationOrder{document_, pageIndex, geometry(viewWidth_, viewHeight_, pageIndex),
+                          fitMode_, fixedScale_};
 }
 
 bool View::prepared(LONG pageIndex, const Layout& layout) const {
@@ -448,23 +480,12 @@ bool View::prepared(LONG pageIndex, const Layout& layout) const {
 Raster& View::reduced(LONG pageIndex, int width, int height) const {
   Decoded& page = decodedPage(pageIndex);
   if (!page.reduced || page.reduced->width() != width || page.reduced->height() != height) {
-    std::unique_ptr<Raster> raster;
-    if (spareRaster_ && spareRaster_->width() == width && spareRaster_->height() == height)
-      raster = std::move(spareRaster_);
-    else
-      raster = std::make_unique<Raster>(width, height, 32);
+    std::unique_ptr<Raster> raster = preparer_.spareRaster(width, height);
     reduceInto(page.image, *raster);
-    if (page.reduced) spareRaster_ = std::move(page.reduced);
+    preparer_.recycle(std::move(page.reduced));
     page.reduced = std::move(raster);
   }
   return *page.reduced;
-}
-
-// Pages shown smaller than their pixels are reduced; larger ones are stretched.
-bool View::reducible(LONG pageIndex, const Layout& layout) const {
-  const Decoded& page = decodedPage(pageIndex);
-  return layout.pageWidth <= static_cast<int>(page.image.width) &&
-         layout.pageHeight <= static_cast<int>(page.image.height);
 }
 
 void View::repaint() {
@@ -716,6 +737,7 @@ void View::createWindow(HWND parent, const RECT& bounds) {
 
 void View::destroyWindow() {
   if (!window_) return;
+  preparer_.cancel();  // nothing is posted to the window once it is gone
   HWND window = window_;
   DestroyWindow(window);  // WM_NCDESTROY clears window_
   window_ = nullptr;
@@ -775,8 +797,12 @@ LRESULT View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       SetFocus(window_);
       break;
     case kPrefetchMessage:
+    case kPreparedMessage:
       prefetch();
       return 0;
+    case WM_DESTROY:
+      preparer_.cancel();
+      break;
     case WM_MOUSEACTIVATE:
       return MA_ACTIVATE;
     case WM_SETFOCUS:

@@ -14,6 +14,7 @@
 #include "component/Interfaces.h"
 #include "component/LoadedDocument.h"
 #include "component/PageImage.h"
+#include "component/PagePreparer.h"
 #include "component/Raster.h"
 #include "component/ViewLayout.h"
 
@@ -70,15 +71,7 @@ class View {
  private:
   struct Observed;
   class Change;
-  struct Decoded {
-    LONG page = -1;
-    mdi::PageImage image;
-    bool boundsKnown = false;  // the content's bounds are found on first need
-    bool hasContent = false;
-    RECT content{};
-    std::unique_ptr<Raster> original;  // for enlarged views, made on first use
-    std::unique_ptr<Raster> reduced;   // for smaller views, at the size last shown
-  };
+  using Decoded = DecodedPage;
 
   Observed observe() const;
   void report(const Observed& before, const std::vector<Event>& forced);
@@ -92,12 +85,16 @@ class View {
   void clampScroll();
   Decoded& decoded() const { return decodedPage(page_); }
   Decoded& decodedPage(LONG page) const;
+  // Keeps the page, after the current one in use; the least recently used leaves.
+  void keep(std::unique_ptr<Decoded> page, size_t position) const;
+  const Decoded* cached(LONG page) const;
   // The current page's content bounds (page pixels); false for a blank page.
   bool content(LONG page, RECT& bounds) const;
   void schedulePrefetch();
   void prefetch();
+  void adoptPrepared();
+  PreparationOrder orderFor(LONG page) const;
   Raster& reduced(LONG page, int width, int height) const;
-  bool reducible(LONG page, const Layout& layout) const;
   // Decoded, and reduced (or made ready to enlarge) for the layout it is shown at.
   bool prepared(LONG page, const Layout& layout) const;
   void repaint();
@@ -140,10 +137,8 @@ class View {
   ScrollBarState verticalBar_;
   // The current page and its neighbours, most recently used first.
   mutable std::vector<std::unique_ptr<Decoded>> decoded_;
-  // What the page that left the cache had, reused for the next: fresh memory is slow to
-  // touch under Wine (about 20 us a 4 KB page), which made up most of a flip.
-  mutable std::vector<uint8_t> sparePixels_;
-  mutable std::unique_ptr<Raster> spareRaster_;
+  // Decodes the neighbours while the user reads, and keeps the memory of pages that left.
+  mutable PagePreparer preparer_;
   bool prefetchPending_ = false;
 };
 

@@ -59,8 +59,11 @@ save_as() {
   focus_view
   keys ctrl+s
   in_dialog "Save as bitmap" "$(winpath "$1")"
-  # An existing file: the dialog asks whether to replace it, in a box of the same title.
-  if [ -e "$1" ] && probe wait-box "Save as bitmap" 10000 | grep -q "already exists"; then
+  # An existing file: the dialog asks whether to replace it, in a box of the same title,
+  # which may come some time after the dialog itself was last seen.
+  if [ -e "$1" ]; then
+    probe wait-box "Save as bitmap" 15000 "already exists" >/dev/null ||
+      die "no question whether to replace $1"
     keys Return
   fi
 }

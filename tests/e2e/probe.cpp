@@ -11,9 +11,11 @@
 //   probe wait-panel N TEXT MS    waits until panel N reads TEXT; prints the last text read
 //   probe geometry                "window X Y W H" and "view X Y W H" (the page view's client
 //                                 area), in screen pixels
-//   probe wait-box TITLE MS       waits for a dialog box of the program captioned TITLE (any
-//                                 title when TITLE is "*"); prints its caption, then the texts
-//                                 of its static controls, one a line
+//   probe wait-box TITLE MS [TEXT]
+//                                 waits for a dialog box of the program captioned TITLE (any
+//                                 title when TITLE is "*"), and with TEXT one whose static
+//                                 texts include TEXT; prints its caption, then the texts of its
+//                                 static controls, one a line
 //   probe no-box                  exit 1 when the program shows a dialog box
 //   probe press-ok TITLE          presses OK in the program's dialog box captioned TITLE
 //   probe press-cancel TITLE      presses Cancel in the program's dialog box captioned TITLE
@@ -158,22 +160,32 @@ struct BoxSearch {
   DWORD pid;
   const std::string* title;
   HWND found;
+  const std::string* text = nullptr;  // a part of one of its static texts, when given
 };
+
+std::vector<std::string> staticTexts(HWND box);
+
+bool saysText(HWND box, const std::string& text) {
+  for (const std::string& shown : staticTexts(box))
+    if (shown.find(text) != std::string::npos) return true;
+  return false;
+}
 
 BOOL CALLBACK matchBox(HWND window, LPARAM data) {
   auto* search = reinterpret_cast<BoxSearch*>(data);
   if (!IsWindowVisible(window) || className(window) != "#32770") return TRUE;
   if (processOf(window) != search->pid) return TRUE;
   if (*search->title != "*" && windowText(window) != *search->title) return TRUE;
+  if (search->text && !saysText(window, *search->text)) return TRUE;
   search->found = window;
   return FALSE;
 }
 
 // A visible dialog box (class #32770) of the program's process, captioned `title` ("*": any).
-HWND programBox(const std::string& title) {
+HWND programBox(const std::string& title, const std::string* text = nullptr) {
   HWND main = FindWindowA(kMainClass, nullptr);
   if (!main) return nullptr;
-  BoxSearch search{processOf(main), &title, nullptr};
+  BoxSearch search{processOf(main), &title, nullptr, text};
   EnumWindows(matchBox, reinterpret_cast<LPARAM>(&search));
   return search.found;
 }
@@ -199,7 +211,7 @@ bool isActive(HWND window) {
 
 struct WindowSearch {
   DWORD pid;
-  const char* wantedClass;  // any when null
+  const char* wantedClass;   // any when null
   const std::string* title;  // any when null
   HWND found;
 };
@@ -361,10 +373,11 @@ int geometry() {
   return 0;
 }
 
-int waitBox(const std::string& title, DWORD ms) {
+// A file dialog and the box it asks in share their caption: TEXT tells them apart.
+int waitBox(const std::string& title, DWORD ms, const std::string* text = nullptr) {
   HWND box = nullptr;
-  if (!waitFor(ms, [&] { return (box = programBox(title)) != nullptr; }))
-    return fail("no dialog box");
+  if (!waitFor(ms, [&] { return (box = programBox(title, text)) != nullptr; }))
+    return fail(text ? ("no dialog box saying \"" + *text + "\"").c_str() : "no dialog box");
   // A box takes the focus once it has been created with its texts.
   if (!waitFor(ms, [&] { return focusInside(box); })) return fail("the box never took the focus");
   std::printf("%s\n", windowText(box).c_str());
@@ -473,7 +486,8 @@ int waitClipboard(const std::string& format, const char* expectedPath, DWORD ms)
   if (!readFile(expectedPath, &expected)) return fail("cannot read the expected text");
   if (waitFor(ms, [&] { return clipboardBytes(format, &bytes) && bytes == expected; })) return 0;
   std::printf("clipboard (%zu bytes):", bytes.size());
-  for (unsigned char c : bytes.substr(0, 200)) std::printf(c >= 32 && c < 127 ? "%c" : "\\x%02x", c);
+  for (unsigned char c : bytes.substr(0, 200))
+    std::printf(c >= 32 && c < 127 ? "%c" : "\\x%02x", c);
   std::printf("\n");
   return fail("the clipboard never held the expected text");
 }
@@ -502,8 +516,8 @@ int holdClipboard(const char* readyFile, const char* releaseFile, DWORD ms) {
     return fail("cannot open the clipboard");
   bool ready = writeFile(readyFile, "");
   bool released = ready && waitFor(ms, [&] {
-    return GetFileAttributesA(releaseFile) != INVALID_FILE_ATTRIBUTES;
-  });
+                    return GetFileAttributesA(releaseFile) != INVALID_FILE_ATTRIBUTES;
+                  });
   CloseClipboard();
   if (!ready) return fail("cannot create the ready file");
   return released ? 0 : fail("never told to let the clipboard go");
@@ -610,6 +624,10 @@ int main(int argc, char** argv) {
     return waitPanel(std::atoi(argv[2]), argv[3], millis(argv[4]));
   if (command == "geometry" && argc == 2) return geometry();
   if (command == "wait-box" && argc == 4) return waitBox(argv[2], millis(argv[3]));
+  if (command == "wait-box" && argc == 5) {
+    const std::string text = argv[4];
+    return waitBox(argv[2], millis(argv[3]), &text);
+  }
   if (command == "no-box" && argc == 2) return noBox();
   if (command == "press-ok" && argc == 3) return pressOk(argv[2]);
   if (command == "print-pages" && argc == 4) return printPages(argv[2], argv[3]);

@@ -64,7 +64,6 @@ std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
   return std::vector<uint8_t>(tables, tables + count);
 }
 
-
 using Object = QPDFObjectHandle;
 constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
 constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size

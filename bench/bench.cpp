@@ -1,8 +1,9 @@
 // Figures for large documents, measured through the real page-view component
 // and, where a command is involved, through the program's own handlers.
 //
-//   bench write FOLDER      makes the G4 documents (and page.tif for libtiff), and the
-//                           uncompressed pages bench/run codes in PackBits, LZW and JPEG
+//   bench write FOLDER      makes the G4 documents (and page.tif for libtiff), the batch the
+//                           converter is measured on, and the uncompressed pages bench/run
+//                           codes in PackBits, LZW and JPEG
 //   bench measure FOLDER [CODING=MS...]
 //                           measures and prints one markdown table; each CODING=MS is the
 //                           native libtiff decode of that coding's page (g4, packbits, lzw, jpeg)
@@ -105,6 +106,8 @@ const int kWidth = 2480;  // A4 at 300 dpi
 const int kHeight = 3508;
 const int kDistinctPages = 4;
 const int kManyPages = 1000;
+const int kBatchDocuments = 50;  // the converter's batch: fifty documents of forty pages
+const int kBatchPages = 40;
 
 const char* const kWords[] = {
     "the",       "document",   "of",      "imaging",  "page",      "and",        "office",
@@ -330,6 +333,11 @@ int writeDocuments(const std::string& folder) {
     many.push_back(codedPage(coded[i % kDistinctPages], text));
   }
   docwriter::writeFile(inFolder(folder, "thousand.mdi"), docwriter::write(many).bytes);
+  for (int d = 0; d < kBatchDocuments; ++d) {
+    std::vector<docwriter::PageSpec> pages(many.begin() + d, many.begin() + d + kBatchPages);
+    docwriter::writeFile(inFolder(folder, "batch-" + std::to_string(d + 1) + ".mdi"),
+                         docwriter::write(pages).bytes);
+  }
   writeUncompressedPages(folder);
   size_t total = 0;
   for (const auto& g4 : coded) total += g4.size();

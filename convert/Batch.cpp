@@ -29,7 +29,7 @@ bool isDocumentName(const std::string& name) {
 
 std::string join(const std::string& folder, const std::string& name) {
   if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
+  return isSeparator(folder.back()) ? folder + name : folder + kPathSeparator + name;
 }
 
 std::string stemOf(const std::string& name) {
@@ -38,13 +38,12 @@ std::string stemOf(const std::string& name) {
 }
 
 std::string nameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
+  return path.substr(nameStart(path));
 }
 
+// With its separator at the end; empty for a bare name.
 std::string folderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  return path.substr(0, nameStart(path));
 }
 
 // `relative` is the folder below the output folder that mirrors where the walk found it.

@@ -1,5 +1,6 @@
-// The converter's only contact with the operating system's files. Paths are bytes (UTF-8 on
-// Windows, where a wide-API version of FileSystemPosix.cpp sits beside it).
+// The converter's only contact with the operating system's files and console. Paths are bytes:
+// as they are on Linux (FileSystemPosix.cpp), UTF-8 on Windows, where FileSystemWindows.cpp
+// turns them into the wide API's UTF-16, so that names in any script work there too.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +20,25 @@ class FileError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// Windows takes either slash between names, and a drive's colon ends its first name.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+inline bool isSeparator(char c) {
+  return c == '/' || c == '\\' || c == ':';
+}
+#else
+constexpr char kPathSeparator = '/';
+inline bool isSeparator(char c) {
+  return c == '/';
+}
+#endif
+// Where the path's last name begins.
+inline size_t nameStart(const std::string& path) {
+  size_t i = path.size();
+  while (i > 0 && !isSeparator(path[i - 1])) --i;
+  return i;
+}
+
 bool isDirectory(const std::string& path);
 bool exists(const std::string& path);
 // The entries of a folder (names only, sorted), without "." and "..".
@@ -27,7 +47,13 @@ void makeDirectories(const std::string& path);
 // True when both paths name the same existing file (links included).
 bool sameFile(const std::string& a, const std::string& b);
 bool stderrIsTerminal();
+// Text for standard error, UTF-8 (shown as such on a Windows console too).
+void writeStderr(const std::string& text);
 unsigned processorCount();
+#ifdef _WIN32
+// The command line's arguments (wmain's), as UTF-8.
+std::vector<std::string> utf8Arguments(int argc, wchar_t** argv);
+#endif
 
 // A document read from its file on demand: memory stays small whatever the file's length.
 std::unique_ptr<mdi::ByteSource> openInput(const std::string& path);
@@ -50,8 +76,8 @@ class OutputFile {
 
  private:
   std::string finalPath_;
-  std::string tempPath_;  // empty when the file has no name until commit
-  int fd_ = -1;
+  std::string tempPath_;       // empty when the file has no name until commit
+  std::intptr_t handle_ = -1;  // the file descriptor, or on Windows the HANDLE
 };
 
 }  // namespace convert

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <thread>
@@ -126,6 +127,10 @@ unsigned processorCount() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
+void writeStderr(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+}
+
 std::unique_ptr<mdi::ByteSource> openInput(const std::string& path) {
   return std::make_unique<FileSource>(path);
 }
@@ -133,23 +138,23 @@ std::unique_ptr<mdi::ByteSource> openInput(const std::string& path) {
 OutputFile::OutputFile(const std::string& finalPath) : finalPath_(finalPath) {
 #ifdef O_TMPFILE
   // An unnamed file in the output's folder: nothing of it survives a kill.
-  fd_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  handle_ = ::open(folderOf(finalPath).c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
 #endif
-  if (fd_ >= 0) return;
+  if (handle_ >= 0) return;
   tempPath_ = tempNameFor(finalPath);
-  fd_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
-  if (fd_ < 0) fail("Cannot write", finalPath);
+  handle_ = ::open(tempPath_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+  if (handle_ < 0) fail("Cannot write", finalPath);
 }
 
 OutputFile::~OutputFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (handle_ >= 0) ::close(int(handle_));
   if (!tempPath_.empty()) ::unlink(tempPath_.c_str());
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
   auto* in = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t n = ::pwrite(fd_, in, size, off_t(offset));
+    ssize_t n = ::pwrite(int(handle_), in, size, off_t(offset));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) fail("Cannot write", finalPath_);
     in += n, offset += uint64_t(n), size -= size_t(n);
@@ -158,7 +163,7 @@ void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
 
 size_t OutputFile::readAt(uint64_t offset, void* data, size_t size) const {
   ssize_t n;
-  do n = ::pread(fd_, data, size, off_t(offset));
+  do n = ::pread(int(handle_), data, size, off_t(offset));
   while (n < 0 && errno == EINTR);
   if (n < 0) fail("Cannot read back", finalPath_);
   return size_t(n);
@@ -166,16 +171,16 @@ size_t OutputFile::readAt(uint64_t offset, void* data, size_t size) const {
 
 uint64_t OutputFile::size() const {
   struct stat st;
-  if (::fstat(fd_, &st) != 0) fail("Cannot read back", finalPath_);
+  if (::fstat(int(handle_), &st) != 0) fail("Cannot read back", finalPath_);
   return uint64_t(st.st_size);
 }
 
 void OutputFile::commit(bool replace) {
-  if (::fsync(fd_) != 0) fail("Cannot write", finalPath_);
+  if (::fsync(int(handle_)) != 0) fail("Cannot write", finalPath_);
   if (tempPath_.empty()) {
     // Give the unnamed file a name: the final one directly, or a hidden one to rename over
     // the existing output.
-    std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    std::string self = "/proc/self/fd/" + std::to_string(int(handle_));
     std::string target = replace ? tempNameFor(finalPath_) : finalPath_;
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
       if (errno == EEXIST) throw FileError(finalPath_ + " already exists.");

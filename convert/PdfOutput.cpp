@@ -64,23 +64,40 @@ std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
   return std::vector<uint8_t>(tables, tables + count);
 }
 
-
 using Object = QPDFObjectHandle;
 constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
 constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size
 
+// qpdf writes a PDF in pieces of a few bytes: they reach the file a quarter of a megabyte at a
+// time, not in a system call each.
 class FilePipeline : public Pipeline {
  public:
-  explicit FilePipeline(OutputFile& file) : Pipeline("output", nullptr), file_(file) {}
-  void write(unsigned char const* data, size_t size) override {
-    file_.writeAt(at_, data, size);
-    at_ += size;
+  explicit FilePipeline(OutputFile& file) : Pipeline("output", nullptr), file_(file) {
+    buffer_.reserve(kBufferSize);
   }
-  void finish() override {}
+  void write(unsigned char const* data, size_t size) override {
+    if (buffer_.size() + size > kBufferSize) flush();
+    if (size >= kBufferSize) {
+      file_.writeAt(at_, data, size);
+      at_ += size;
+    } else {
+      buffer_.insert(buffer_.end(), data, data + size);
+    }
+  }
+  void finish() override { flush(); }
 
  private:
+  static constexpr size_t kBufferSize = 256 * 1024;
+  void flush() {
+    if (buffer_.empty()) return;
+    file_.writeAt(at_, buffer_.data(), buffer_.size());
+    at_ += buffer_.size();
+    buffer_.clear();
+  }
+
   OutputFile& file_;
   uint64_t at_ = 0;
+  std::vector<unsigned char> buffer_;
 };
 
 // Streams whose data a function makes when qpdf asks for it.
@@ -122,9 +139,10 @@ std::string number(double v) {
   return s;
 }
 
+// Called for every character of the text layer: no printf.
 std::string hex(uint32_t v, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, v);
+  std::string text(size_t(digits), '0');
+  for (int i = digits - 1; i >= 0 && v; --i, v >>= 4) text[size_t(i)] = "0123456789ABCDEF"[v & 15];
   return text;
 }
 
@@ -227,7 +245,8 @@ std::string textLayer(const std::u16string& text, const Glyphs& glyphs, double w
         font = code / 256;
         out += "/T" + std::to_string(font) + " " + number(size) + " Tf <";
       }
-      out += hex(code % 256, 2);
+      out += "0123456789ABCDEF"[code / 16 % 16];
+      out += "0123456789ABCDEF"[code % 16];
     }
     out += "> Tj\n";
   }
@@ -360,6 +379,7 @@ class PdfBuilder {
     // The same document gives the same bytes, whichever run or machine converts it.
     writer.setDeterministicID(true);
     writer.write();
+    output.finish();
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "convert/Progress.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace convert {
@@ -40,9 +41,15 @@ void Progress::draw(bool always) {
     long s = long(double(pages_ - pagesDone_) / rate);
     std::snprintf(left, sizeof left, "%ld:%02ld", s / 60, s % 60);
   }
-  // \033[K clears what a longer earlier line left.
-  std::fprintf(stderr, "\r%zu/%zu files, %zu/%zu pages, %.1f pages/s, %s left\033[K", filesDone_,
-               files_, pagesDone_, pages_, rate, left);
+  char line[160];
+  int length =
+      std::snprintf(line, sizeof line, "%zu/%zu files, %zu/%zu pages, %.1f pages/s, %s left",
+                    filesDone_, files_, pagesDone_, pages_, rate, left);
+  // Spaces over what a longer earlier line left: no terminal escape, which a Windows console
+  // shows as it is.
+  int padding = std::max(0, lastLength_ - length);
+  lastLength_ = length;
+  std::fprintf(stderr, "\r%s%*s", line, padding, "");
   std::fflush(stderr);
 }
 

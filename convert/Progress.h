@@ -22,6 +22,7 @@ class Progress {
   size_t files_, pages_;
   size_t filesDone_ = 0, pagesDone_ = 0;
   std::chrono::steady_clock::time_point start_, lastDraw_;
+  int lastLength_ = 0;
   std::mutex mutex_;
 };
 

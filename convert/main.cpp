@@ -1,7 +1,8 @@
 // folirex-convert: documents to searchable PDF, standard TIFF and text, in batches.
+#include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
+#include <iterator>
 
 #include "convert/Batch.h"
 #include "convert/FileSystem.h"
@@ -14,17 +15,27 @@ namespace {
 
 using namespace convert;
 
-std::vector<std::string> readList(const std::string& path) {
-  std::ifstream file;
-  if (path != "-") {
-    file.open(path, std::ios::binary);
-    if (!file) throw UsageError("cannot read the list " + path);
+std::string listText(const std::string& path) {
+  if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
+  try {
+    std::unique_ptr<mdi::ByteSource> file = openInput(path);
+    std::string text(size_t(file->size()), '\0');
+    file->read(0, text.data(), text.size());
+    return text;
+  } catch (const std::exception& e) {
+    throw UsageError(std::string("cannot read the list: ") + e.what());
   }
-  std::istream& in = path == "-" ? std::cin : file;
+}
+
+std::vector<std::string> readList(const std::string& path) {
   std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) {
+  std::string text = listText(path);
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.find('\n', at), text.size());
+    std::string line = text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!line.empty()) lines.push_back(line);
+    at = end + 1;
   }
   return lines;
 }
@@ -42,7 +53,7 @@ int run(const std::vector<std::string>& arguments) {
     if (!options.filesFrom.empty())
       for (std::string& input : readList(options.filesFrom)) options.inputs.push_back(input);
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "folirex-convert: %s\nTry 'folirex-convert --help'.\n", e.what());
+    writeStderr("folirex-convert: " + std::string(e.what()) + "\nTry 'folirex-convert --help'.\n");
     return 2;
   }
   if (options.help) {
@@ -58,18 +69,18 @@ int run(const std::vector<std::string>& arguments) {
   for (const FileResult& r : results) {
     if (r.status == FileResult::Status::Failed) {
       failed = true;
-      std::fprintf(stderr, "folirex-convert: %s: %s\n", r.input.c_str(), r.error.c_str());
+      writeStderr("folirex-convert: " + r.input + ": " + r.error + "\n");
     }
     for (const PageIssue& issue : r.undecodable)
       if (!options.quiet)
-        std::fprintf(stderr, "folirex-convert: %s: page %zu: %s\n", r.input.c_str(), issue.page,
-                     issue.reason.c_str());
+        writeStderr("folirex-convert: " + r.input + ": page " + std::to_string(issue.page) + ": " +
+                    issue.reason + "\n");
   }
   if (!options.reportPath.empty()) {
     try {
       writeReport(options.reportPath, reportJson(results));
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "folirex-convert: the report: %s\n", e.what());
+      writeStderr("folirex-convert: the report: " + std::string(e.what()) + "\n");
       return 1;
     }
   }
@@ -78,6 +89,13 @@ int run(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
+#ifdef _WIN32
+// The wide command line: arguments in any script, whatever the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+  return run(utf8Arguments(argc, argv));
+}
+#else
 int main(int argc, char** argv) {
   return run(std::vector<std::string>(argv + 1, argv + argc));
 }
+#endif

@@ -26,7 +26,7 @@ COMMANDS=(
   "dpkg: dpkg dpkg-query"
   "apt: apt-get apt-cache"
   "mawk: awk"
-  "libtiff-tools: tiffcp tiff2rgba tiffset"
+  "libtiff-tools: tiffcp tiff2pdf tiff2rgba tiffset"
   "git: git"
   "cmake: cmake ctest"
   "make: make"
@@ -53,6 +53,9 @@ COMMANDS=(
   "debootstrap: debootstrap"
   "dpkg-dev: dpkg-source"
   "nasm: nasm"
+  "bsdutils: script"
+  "parallel: parallel"
+  "time: time"
 )
 # What they need besides: the packages above come through these, and these bring no command
 # that the scripts call.

@@ -80,6 +80,17 @@ status=0
 "$conv" --bogus 2>/dev/null || status=$?
 [ $status = 2 ] || fail "bad usage is exit $status, not 2"
 
+# The progress line: on a terminal (a pseudo-terminal of script's), redrawn on one line and
+# ending with everything counted; nothing of it with -q or when standard error is a file.
+on_terminal() { script -qec "$1" /dev/null </dev/null; }
+shown=$(on_terminal "'$conv' -t txt -o progress batch1.mdi mixed.mdi")
+[[ "$shown" == *$'\r'"2/2 files, 8/8 pages, "*" pages/s, "*" left"* ]] ||
+  fail "no progress line on a terminal: $shown"
+[ -z "$(on_terminal "'$conv' -q -t txt -o progress-q batch1.mdi mixed.mdi")" ] ||
+  fail "a progress line with -q"
+"$conv" -t txt -o progress-file batch1.mdi 2>progress.txt
+[ ! -s progress.txt ] || fail "a progress line without a terminal: $(cat progress.txt)"
+
 # Killed half-way through a long document: nothing is left, under any name.
 mkdir killed
 for i in $(seq 300); do cp mixed.mdi "killed/copy$i.mdi"; done
@@ -110,4 +121,14 @@ for f in whole/*; do
   cmp "$f" "sharded/$(basename "$f")" || fail "sharded output $(basename "$f") differs"
 done
 [ "$(ls whole | wc -l)" = 12 ] && [ "$(ls sharded | wc -l)" = 12 ] || fail "shard outputs"
+# The README's GNU parallel line as it stands, in shards of two files instead of fifty.
+line=$(grep '^parallel --pipe -N 50 -j 4 folirex-convert ' "$ROOT/README.md") ||
+  fail "the README has no parallel line"
+mkdir readme && ls ./batch*.mdi | sed 's|^|../|' > readme/list.txt
+(cd readme && export PATH="$bin:$PATH" HOME="$work" && eval "${line/-N 50/-N 2}") ||
+  fail "the README's parallel line failed"
+for f in whole/*.pdf; do
+  cmp "$f" "readme/out/$(basename "$f")" || fail "parallel's $(basename "$f") differs"
+done
+[ "$(ls readme/out | wc -l)" = 6 ] || fail "parallel's outputs: $(ls readme/out)"
 echo "convert tests passed"

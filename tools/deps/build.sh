@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds libjpeg-turbo and libtiff for both Windows architectures from Debian's own source
+# Builds libjpeg-turbo, libtiff and qpdf for both Windows architectures from Debian's own source
 # packages, with Debian's patches applied, into $BUILD/deps/<arch> (static libraries, headers,
 # licences). zlib is Debian's MinGW package. The source packages come through apt with a
 # source list and state of the project's own under $BUILD/deps/apt, so the machine's apt
 # configuration stays as it is; the archive's address is taken from the machine's own list.
-# Built once: a finished architecture is left alone.
+# Built once: a finished library is left alone (qpdf has a mark of its own, so that a build of
+# the first two from before qpdf came along is kept).
 #   tools/deps/build.sh BUILD_DIR
 set -euo pipefail
 
@@ -15,9 +16,13 @@ SOURCES="$DEPS/sources"
 JOBS=${DEPS_JOBS:-2}
 
 done_mark() { echo "$DEPS/$1/.built"; }
+qpdf_mark() { echo "$DEPS/$1/.built-qpdf"; }
 
 all_built() {
-  [ -f "$(done_mark i686)" ] && [ -f "$(done_mark x86_64)" ]
+  local arch
+  for arch in i686 x86_64; do
+    [ -f "$(done_mark "$arch")" ] && [ -f "$(qpdf_mark "$arch")" ] || return 1
+  done
 }
 
 # deb-src entries for the archives the machine already uses for binary packages.
@@ -114,21 +119,51 @@ build_tiff() {  # build_tiff ARCH SOURCE
   cp /usr/share/doc/libz-mingw-w64-dev/copyright "$out/licences/zlib/copyright"
 }
 
+# qpdf for the converter: its own (native) crypto, not gnutls or openssl, which would bring
+# their own dependencies; zlib from Debian's MinGW package, libjpeg from the build above. No
+# pkg-config: the host's .pc files describe Linux libraries.
+build_qpdf() {  # build_qpdf ARCH SOURCE
+  local arch=$1 src=$2 out="$DEPS/$arch" work="$DEPS/work/$arch/qpdf"
+  # Its configuration checks link with "Advapi32", as Windows' own file system would find it;
+  # MinGW's library is libadvapi32.a, and without a name of that spelling every check fails.
+  mkdir -p "$work/case"
+  ln -sf "/usr/$arch-w64-mingw32/lib/libadvapi32.a" "$work/case/libAdvapi32.a"
+  # shellcheck disable=SC2046
+  PKG_CONFIG_LIBDIR="$work/no-pkgconfig" cmake -S "$src" -B "$work" $(toolchain_args "$arch") \
+    -DCMAKE_EXE_LINKER_FLAGS="-L$work/case" \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DUSE_IMPLICIT_CRYPTO=OFF \
+    -DREQUIRE_CRYPTO_NATIVE=ON -DBUILD_DOC=OFF -DINSTALL_EXAMPLES=OFF \
+    -DZLIB_H_PATH="/usr/$arch-w64-mingw32/include" -DZLIB_LIB_PATH="/usr/$arch-w64-mingw32/lib/libz.a" \
+    -DLIBJPEG_H_PATH="$out/include" -DLIBJPEG_LIB_PATH="$out/lib/libjpeg.a" >/dev/null
+  cmake --build "$work" -j"$JOBS" --target libqpdf >/dev/null
+  mkdir -p "$out/include/qpdf" "$out/licences/qpdf"
+  cp "$work/libqpdf/libqpdf.a" "$out/lib/"
+  cp "$src"/include/qpdf/*.h "$src"/include/qpdf/*.hh "$out/include/qpdf/"
+  cp "$src/LICENSE.txt" "$src/NOTICE.md" "$src/Artistic-2.0" "$out/licences/qpdf/"
+}
+
 main() {
   all_built && return 0
-  echo "Building libjpeg-turbo and libtiff for Windows from Debian's sources (once)"
+  echo "Building libjpeg-turbo, libtiff and qpdf for Windows from Debian's sources (once)"
   write_source_list
   apt_own update -qq
-  local jpeg tiff arch
+  local jpeg tiff qpdf arch
   jpeg=$(fetch_source libjpeg-turbo)
   tiff=$(fetch_source tiff)
+  qpdf=$(fetch_source qpdf)
   for arch in i686 x86_64; do
-    [ -f "$(done_mark "$arch")" ] && continue
-    rm -rf "${DEPS:?}/$arch" "$DEPS/work/$arch"
-    build_jpeg "$arch" "$jpeg"
-    build_tiff "$arch" "$tiff"
-    basename "$jpeg" >"$(done_mark "$arch")"
-    basename "$tiff" >>"$(done_mark "$arch")"
+    if [ ! -f "$(done_mark "$arch")" ]; then
+      rm -rf "${DEPS:?}/$arch" "$DEPS/work/$arch"
+      build_jpeg "$arch" "$jpeg"
+      build_tiff "$arch" "$tiff"
+      basename "$jpeg" >"$(done_mark "$arch")"
+      basename "$tiff" >>"$(done_mark "$arch")"
+    fi
+    if [ ! -f "$(qpdf_mark "$arch")" ]; then
+      rm -rf "$DEPS/work/$arch/qpdf"
+      build_qpdf "$arch" "$qpdf"
+      basename "$qpdf" >"$(qpdf_mark "$arch")"
+    fi
   done
 }
 

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The Windows console build under Wine: a document whose name is in Cyrillic and Greek, given
+# as it is, and another given as a Windows path with backslashes, to PDF, TIFF and text. The
+# outputs are checked natively: qpdf and libtiff, and byte for byte against the native build's
+# (the same qpdf, libtiff and zlib versions from Debian 12 on both sides).
+#   windows_smoke.sh FOLIREX_CONVERT_EXE
+set -euo pipefail
+source "$(dirname "$0")/../../tools/common.sh"
+exe=$1
+build_native >/dev/null
+bin="$BUILD/native"
+work=$(mktemp -d "$BUILD/convert-windows.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+"$bin/convert_test_docs" "$work"
+cd "$work"
+
+name="Дело №7 — ελληνικά"
+cp mixed.mdi "$name.mdi"
+"$bin/folirex-convert" -q -t pdf -t tiff -o native mixed.mdi batch1.mdi
+wine "$exe" -q -t pdf -t tiff -t txt -o out --report report.json "$name.mdi" \
+  "$(winepath -w "$work/batch1.mdi" 2>/dev/null)" || fail "exit $?"
+
+qpdf --check "out/$name.pdf" >/dev/null || fail "qpdf --check"
+[ "$(tiffinfo "out/$name.tif" 2>/dev/null | grep -c "Tag 37679: 0x1,0x0,")" = 7 ] ||
+  fail "tiffinfo does not show the text tag on every page"
+for doc in mixed batch1; do
+  out="out/$doc"
+  [ $doc = mixed ] && out="out/$name"
+  cmp "$out.txt" $doc.expected.txt || fail "$doc: text output differs"
+  cmp "$out.pdf" native/$doc.pdf || fail "$doc: PDF differs from the native build's"
+  cmp "$out.tif" native/$doc.tif || fail "$doc: TIFF differs from the native build's"
+done
+python3 - "$name" <<'PY' || fail "report"
+import json, sys
+name = sys.argv[1]
+files = json.load(open("report.json", encoding="utf-8"))["files"]
+assert files[0]["input"] == name + ".mdi" and files[0]["status"] == "converted", files[0]
+assert files[0]["outputs"] == ["out\\" + name + e for e in (".pdf", ".tif", ".txt")], files[0]
+assert files[1]["input"].endswith("\\batch1.mdi") and files[1]["status"] == "converted", files[1]
+PY
+echo "Windows converter smoke test passed"

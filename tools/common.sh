@@ -15,15 +15,15 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 # call from it: the package that owns the command's file, so that dpkg can tell.
 COMMANDS=(
   "bash: bash"
-  "coreutils: basename cat chmod chroot cp date dd dirname env head id ln ls mkdir mktemp mv nproc od
-   readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
-  "diffutils: cmp"
+  "coreutils: basename cat chmod chroot cp date dd dirname env head id install ln ls md5sum mkdir
+   mktemp mv nproc od readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
+  "diffutils: cmp diff"
   "findutils: find"
   "grep: grep"
   "sed: sed"
   "mount: mount umount"
-  "util-linux: mountpoint"
-  "dpkg: dpkg dpkg-query"
+  "util-linux: mountpoint flock"
+  "dpkg: dpkg dpkg-query dpkg-deb"
   "apt: apt-get apt-cache"
   "mawk: awk"
   "libtiff-tools: tiffcp tiff2rgba tiffset"
@@ -50,8 +50,13 @@ COMMANDS=(
   "cups-daemon: cupsd"
   "cups-client: lpadmin lpstat"
   "zip: zip"
+  "gzip: gzip"
+  "binutils: strip"
+  "libc-bin: iconv locale"
+  "nsis: makensis"
+  "lintian: lintian"
   "debootstrap: debootstrap"
-  "dpkg-dev: dpkg-source"
+  "dpkg-dev: dpkg-source dpkg-shlibdeps dpkg-gencontrol"
   "nasm: nasm"
 )
 # What they need besides: the packages above come through these, and these bring no command

@@ -15,16 +15,17 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 # call from it: the package that owns the command's file, so that dpkg can tell.
 COMMANDS=(
   "bash: bash"
-  "coreutils: basename cat chmod chroot cp date dd dirname env head id install ln ls md5sum mkdir
+  "coreutils: basename cat chmod chown chroot cp date dd dirname env head id install ln ls md5sum mkdir
    mktemp mv nproc od readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
   "diffutils: cmp diff"
   "findutils: find"
   "grep: grep"
   "sed: sed"
   "mount: mount umount"
-  "util-linux: mountpoint flock"
+  "util-linux: mountpoint flock runuser"
+  "passwd: useradd"
   "dpkg: dpkg dpkg-query dpkg-deb"
-  "apt: apt-get apt-cache"
+  "apt: apt apt-get apt-cache"
   "mawk: awk"
   "libtiff-tools: tiffcp tiff2rgba tiffset"
   "git: git"

@@ -69,7 +69,7 @@ Var StandIn   ; 1: the stand-in component is registered
     ClearErrors
     ${GetOptions} $1 "/ELEVATED" $2
     ${IfNot} ${Errors}
-      MessageBox MB_ICONSTOP "Installing for every user needs administrator rights." /SD IDOK
+      MessageBox MB_ICONSTOP "Folirex for every user needs administrator rights." /SD IDOK
       SetErrorLevel 740  ; ERROR_ELEVATION_REQUIRED
       Quit
     ${EndIf}

@@ -44,6 +44,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 # Windows does here what that one does on 64-bit Windows.
 ln -s "$WIN32_EXE" "$WIN32_DLL" "$OUT/win32/"
 ln -s "$WIN64_EXE" "$WIN64_DLL" "$OUT/win64/"
+# The converter is optional; any Windows program stands in for the 64-bit one here.
+ln -s "$PROBE" "$OUT/win64/folirex-convert.exe"
 setup="$OUT/Folirex-setup-amd64.exe"
 makensis -V2 -WX -DTARGET=amd64-unicode -DCOMPRESSOR=zlib -DVERSION=2.0 -DWIN32="$OUT/win32" -DWIN64="$OUT/win64" \
   -DLICENCES="$LICENCES" -DICON="$SETUP_ICON" -DOUTFILE="$setup" "$SETUP_NSI" >"$OUT/makensis.log" ||
@@ -76,13 +78,15 @@ has_key() { wine reg query "$1" ${2:+"$2"} >/dev/null 2>&1; }
 lacks_key() { ! has_key "$@"; }
 
 # snapshot NAME: the registry branches a setup writes and the files of drive C:, less what Wine
-# changes by itself (its own settings, the temporary folders).
+# writes there by itself when it pleases (its own settings, the network cards it finds, the
+# temporary folders).
 snapshot() {
   local reg
   for reg in 'HKLM\Software' HKCU; do
     wine reg export "$reg" "$OUT/export.reg" /y >/dev/null 2>&1 || die "cannot export $reg"
     iconv -f UTF-16 -t UTF-8 "$OUT/export.reg" | tr -d '\r' |
-      awk -v RS= '!/^\[HKEY_CURRENT_USER\\Software\\Wine\\/' >>"$OUT/$1.reg"
+      awk -v RS= '!/^\[HKEY_CURRENT_USER\\Software\\Wine\\/ && !/^\[[^]]*\\NetworkCards\\/' \
+        >>"$OUT/$1.reg"
   done
   (cd "$WINEPREFIX/drive_c" && find . -path ./windows/temp -prune -o -path './users/*/Temp' -prune \
     -o -print | sort) >"$OUT/$1.files"
@@ -116,6 +120,7 @@ dir="$WINEPREFIX/drive_c/Program Files/Folirex"
 win='C:\Program Files\Folirex'
 expect "the 64-bit viewer is installed" cmp -s "$dir/Folirex.exe" "$WIN64_EXE"
 expect "the 64-bit stand-in is installed" cmp -s "$dir/MiPageView.dll" "$WIN64_DLL"
+expect "the 64-bit converter is installed" cmp -s "$dir/folirex-convert.exe" "$PROBE"
 expect "the licences are installed" test -f "$dir/licences/libtiff/LICENSE.md"
 expect "the uninstaller is installed" test -f "$dir/Uninstall.exe"
 expect "the Start-menu entry is the machine's" \
@@ -172,6 +177,7 @@ win="$local_appdata\\Programs\\Folirex"
 dir=$(winepath -u "$win" 2>/dev/null)
 expect "the 32-bit viewer is installed, in the user's programs folder" cmp -s "$dir/Folirex.exe" "$WIN32_EXE"
 expect "no stand-in is installed" test ! -e "$dir/MiPageView.dll"
+expect "nor a converter, which this 32-bit build lacks" test ! -e "$dir/folirex-convert.exe"
 expect_eq "the original keeps its registration" \
   "$(value "HKLM\\Software\\Classes\\CLSID\\$CLSID\\InprocServer32" "" /reg:32)" "$fake"
 expect "nor is the stand-in registered for the user" lacks_key "HKCU\\Software\\Classes\\CLSID\\$CLSID"

@@ -15,7 +15,8 @@ import shutil
 import subprocess
 import sys
 
-SHELL_SCRIPTS = ("run", "test", "package", ".ci/run", "bench/run", "fuzz/run", "tools/fresh-check")
+SHELL_SCRIPTS = ("run", "test", "package", ".ci/run", "bench/run", "fuzz/run", "tools/fresh-check",
+                 "tools/deb-check", "packaging/debian/folirex")
 SEPARATOR = re.compile(r"\|\||&&|[|;&`]|\$\(|\(|\)|\bthen\b|\bdo\b|\belse\b|\belif\b|\bif\b|"
                        r"\bwhile\b|\buntil\b|!|\bexec\b|\btime\b|\bcommand\b")
 WORD = re.compile(r"[A-Za-z][A-Za-z0-9_+.-]*")

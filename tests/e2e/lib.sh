@@ -157,7 +157,8 @@ open_document() {
   in_dialog "Open MDI Document" "$(winpath "$1")"
   probe wait-caption "Folirex - $(winpath "$1")" 10000 >/dev/null || die "$1 did not open"
   probe wait-panel 1 "Page 1 of 3" 10000 >/dev/null || die "$1 did not open at page 1 of 3"
-  probe wait-no-box 10000 >/dev/null || die "the Open dialog stays shown"
+  local box
+  box=$(probe wait-no-box 10000) || die "a box stays shown after the document opened: $box"
 }
 
 # wait_printed JOB: the PDF the CUPS printer makes of the job titled JOB, once it is whole

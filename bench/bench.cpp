@@ -513,7 +513,8 @@ void measurePlainHost(std::vector<Row>& rows, const std::string& folder) {
     // prepares the next page while idle, and the flips go on from there.
     Flips fit = flipAll(1);
     view->SetScale(1.0, 1.0);
-    host.pump();
+    // A reader's pause on the page: time enough to prepare any coding's next page.
+    idleUntil(nowMs() + 300, [&] { host.pump(); });
     Flips first = flipAll(1 + kCodingFlips, 1);
     Flips real = flipAll(2 + kCodingFlips);
     addCodingFlips(rows, "plain host", coding, "fit to window", fit);

@@ -737,7 +737,6 @@ void View::createWindow(HWND parent, const RECT& bounds) {
 
 void View::destroyWindow() {
   if (!window_) return;
-  preparer_.cancel();  // nothing is posted to the window once it is gone
   HWND window = window_;
   DestroyWindow(window);  // WM_NCDESTROY clears window_
   window_ = nullptr;
@@ -801,7 +800,7 @@ LRESULT View::handle(UINT message, WPARAM wParam, LPARAM lParam) {
       prefetch();
       return 0;
     case WM_DESTROY:
-      preparer_.cancel();
+      preparer_.cancel();  // nothing is posted to the window once it is gone
       break;
     case WM_MOUSEACTIVATE:
       return MA_ACTIVATE;

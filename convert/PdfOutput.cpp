@@ -9,7 +9,7 @@
 #include <qpdf/QPDFWriter.hh>
 
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <unordered_map>
@@ -130,16 +130,39 @@ void put(Pipeline& p, const std::vector<uint8_t>& bytes, size_t from = 0) {
   if (bytes.size() > from) p.write(bytes.data() + from, bytes.size() - from);
 }
 
+// At most four decimals, without trailing zeros. Called for every line of the text layer, so
+// no printf.
+void appendNumber(std::string& out, double v) {
+  long long scaled = std::llround(v * 10000);
+  if (scaled < 0) {
+    out += '-';
+    scaled = -scaled;
+  }
+  out += std::to_string(scaled / 10000);
+  int fraction = int(scaled % 10000);
+  if (fraction == 0) return;
+  char digits[] = {'.', char('0' + fraction / 1000), char('0' + fraction / 100 % 10),
+                   char('0' + fraction / 10 % 10), char('0' + fraction % 10)};
+  size_t length = sizeof digits;
+  while (digits[length - 1] == '0') --length;
+  out.append(digits, length);
+}
+
 std::string number(double v) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.4f", v);
-  std::string s = text;
-  s.erase(s.find_last_not_of('0') + 1);
-  if (s.back() == '.') s.pop_back();
+  std::string s;
+  appendNumber(s, v);
   return s;
 }
 
-// Called for every character of the text layer: no printf.
+// An array of numbers, as a page's box or an image's decode range: integers where they are.
+Object numbers(std::initializer_list<double> values) {
+  Object array = Object::newArray();
+  for (double v : values)
+    array.appendItem(v == std::floor(v) ? Object::newInteger(static_cast<long long>(v))
+                                        : Object::newReal(number(v)));
+  return array;
+}
+
 std::string hex(uint32_t v, int digits) {
   std::string text(size_t(digits), '0');
   for (int i = digits - 1; i >= 0 && v; --i, v >>= 4) text[size_t(i)] = "0123456789ABCDEF"[v & 15];
@@ -155,15 +178,21 @@ bool isLineBreak(char32_t c) {
 // Every character of the document gets a code in one of the fonts, 256 to a font.
 class Glyphs {
  public:
-  explicit Glyphs(const mdi::Document& document) {
+  static constexpr uint32_t kNone = UINT32_MAX;  // not in the document
+
+  explicit Glyphs(const mdi::Document& document) : basic_(0x10000, kNone) {
     for (size_t i = 0; i < document.pageCount(); ++i)
       for (char32_t c : codePoints(document.pageText(i)))
-        if (!isLineBreak(c) && codes_.emplace(c, uint32_t(order_.size())).second)
-          order_.push_back(c);
+        if (!isLineBreak(c) && code(c) == kNone) add(c);
   }
   size_t fontCount() const { return (order_.size() + 255) / 256; }
   size_t glyphCount() const { return order_.size(); }
-  uint32_t code(char32_t c) const { return codes_.at(c); }
+  // Looked up for every character of the document, twice: the common ones in a table.
+  uint32_t code(char32_t c) const {
+    if (c < basic_.size()) return basic_[c];
+    auto found = supplementary_.find(c);
+    return found == supplementary_.end() ? kNone : found->second;
+  }
   // The font's ToUnicode map.
   std::string toUnicode(size_t font) const {
     size_t first = font * 256, count = std::min<size_t>(256, order_.size() - first);
@@ -189,7 +218,16 @@ class Glyphs {
     c -= 0x10000;
     return hex(0xD800 + (c >> 10), 4) + hex(0xDC00 + (c & 0x3FF), 4);
   }
-  std::unordered_map<char32_t, uint32_t> codes_;
+  void add(char32_t c) {
+    uint32_t code = uint32_t(order_.size());
+    if (c < basic_.size())
+      basic_[c] = code;
+    else
+      supplementary_.emplace(c, code);
+    order_.push_back(c);
+  }
+  std::vector<uint32_t> basic_;  // by code point, below U+10000
+  std::unordered_map<char32_t, uint32_t> supplementary_;
   std::vector<char32_t> order_;
 };
 
@@ -217,40 +255,67 @@ Object type3Font(QPDF& pdf, const Glyphs& glyphs, size_t font, Object emptyGlyph
   return pdf.makeIndirectObject(f);
 }
 
+// A glyph's code in a literal string: the bytes a reader would take for the string's end, an
+// escape or a line break are escaped.
+void appendCode(std::string& out, uint8_t code) {
+  switch (code) {
+    case '(':
+    case ')':
+    case '\\':
+      out += '\\';
+      out += char(code);
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    default:
+      out += char(code);
+  }
+}
+
 // Lines from the top of the page down, each no wider than the page: readers keep their order.
-std::string textLayer(const std::u16string& text, const Glyphs& glyphs, double width,
-                      double height) {
-  std::vector<std::u32string> lines(1);
-  for (char32_t c : codePoints(text)) {
-    if (c == '\n')
-      lines.emplace_back();
-    else if (c != '\r')
-      lines.back().push_back(c);
-  }
-  double leading = height / double(lines.size() + 1);
+void appendTextLayer(std::string& out, const std::u16string& text, const Glyphs& glyphs,
+                     double width, double height) {
+  std::u32string characters = codePoints(text);
+  size_t lineCount = 1 + size_t(std::count(characters.begin(), characters.end(), U'\n'));
+  double leading = height / double(lineCount + 1);
   double size = std::min(12.0, leading * 0.8);
-  std::string out = "BT 3 Tr\n";
-  for (size_t i = 0; i < lines.size(); ++i) {
-    const std::u32string& line = lines[i];
-    if (line.empty()) continue;
-    double natural = double(line.size()) * size * kGlyphWidth / 1000;
-    double scale = std::min(100.0, 100 * width * 0.9 / natural);
-    out += number(scale) + " Tz 1 0 0 1 " + number(width * 0.05) + " " +
-           number(height - leading * double(i + 1)) + " Tm\n";
-    size_t font = SIZE_MAX;
-    for (char32_t c : line) {
-      uint32_t code = glyphs.code(c);
-      if (code / 256 != font) {
-        if (font != SIZE_MAX) out += "> Tj ";
-        font = code / 256;
-        out += "/T" + std::to_string(font) + " " + number(size) + " Tf <";
+  out.reserve(out.size() + characters.size() * 2 + lineCount * 48);
+  out += "BT 3 Tr\n";
+  size_t line = 0;
+  for (size_t at = 0; at <= characters.size(); ++line) {
+    size_t end = std::min(characters.find(U'\n', at), characters.size());
+    size_t length = 0;
+    for (size_t k = at; k < end; ++k) length += characters[k] != U'\r';
+    if (length > 0) {
+      double natural = double(length) * size * kGlyphWidth / 1000;
+      appendNumber(out, std::min(100.0, 100 * width * 0.9 / natural));
+      out += " Tz 1 0 0 1 ";
+      appendNumber(out, width * 0.05);
+      out += ' ';
+      appendNumber(out, height - leading * double(line + 1));
+      out += " Tm\n";
+      size_t font = SIZE_MAX;
+      for (size_t k = at; k < end; ++k) {
+        if (characters[k] == U'\r') continue;
+        uint32_t code = glyphs.code(characters[k]);
+        if (code / 256 != font) {
+          if (font != SIZE_MAX) out += ") Tj ";
+          font = code / 256;
+          out += "/T" + std::to_string(font) + " ";
+          appendNumber(out, size);
+          out += " Tf (";
+        }
+        appendCode(out, uint8_t(code % 256));
       }
-      out += "0123456789ABCDEF"[code / 16 % 16];
-      out += "0123456789ABCDEF"[code % 16];
+      out += ") Tj\n";
     }
-    out += "> Tj\n";
+    at = end + 1;
   }
-  return out + "ET\n";
+  out += "ET\n";
 }
 
 // --- The page's image -----------------------------------------------------------
@@ -263,27 +328,17 @@ struct Strip {
   mdi::DataChunk chunk;
 };
 
-uint16_t field16(TIFF* tiff, uint32_t tag, uint16_t otherwise) {
-  uint16_t v = otherwise;
-  TIFFGetFieldDefaulted(tiff, tag, &v);
-  return v;
-}
-
 // Whether PDF's own filters read the stored strips as they are, each strip its own image.
 Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>& strips) {
   const mdi::Page& page = document.page(index);
   bool ccitt = page.compression == uint16_t(mdi::Compression::CcittG4);
   bool jpeg = page.compression == uint16_t(mdi::Compression::Jpeg);
   if (page.tiled || !(ccitt || jpeg) || !document.decodable(index)) return Carry::Pixels;
-  TiffHandle tiff = TiffHandle::readPage(document, index);
-  if (!tiff.get() || field16(tiff.get(), TIFFTAG_PLANARCONFIG, 1) != PLANARCONFIG_CONTIG)
-    return Carry::Pixels;
+  if (page.planarConfig != PLANARCONFIG_CONTIG) return Carry::Pixels;
   if (ccitt) {
-    uint32_t options = 0;
-    TIFFGetField(tiff.get(), TIFFTAG_GROUP4OPTIONS, &options);
     bool plain = page.bitsPerSample == 1 && page.samplesPerPixel == 1 && page.photometric <= 1 &&
-                 field16(tiff.get(), TIFFTAG_FILLORDER, 1) == FILLORDER_MSB2LSB &&
-                 (options & GROUP4OPT_UNCOMPRESSED) == 0;
+                 page.fillOrder == FILLORDER_MSB2LSB &&
+                 (page.group4Options & GROUP4OPT_UNCOMPRESSED) == 0;
     if (!plain) return Carry::Pixels;
   } else {
     bool grey = page.samplesPerPixel == 1 && page.photometric <= 1;
@@ -394,8 +449,13 @@ class PdfBuilder {
     Object images = Object::newDictionary();
     std::string drawing;
     auto place = [&](const std::string& name, uint32_t firstRow, uint32_t rows) {
-      drawing += "q " + number(width) + " 0 0 " + number(rows * rowHeight) + " 0 " +
-                 number(height - (firstRow + rows) * rowHeight) + " cm /" + name + " Do Q\n";
+      drawing += "q ";
+      appendNumber(drawing, width);
+      drawing += " 0 0 ";
+      appendNumber(drawing, rows * rowHeight);
+      drawing += " 0 ";
+      appendNumber(drawing, height - (firstRow + rows) * rowHeight);
+      drawing += " cm /" + name + " Do Q\n";
     };
     if (carry == Carry::Pixels) {
       images.replaceKey("/Im0", pixelImage(index));
@@ -414,7 +474,9 @@ class PdfBuilder {
     Object contents = LazyStreams::add(
         pdf_, streams_,
         [&document, &glyphs, &done, index, drawing, width, height](Pipeline& out) {
-          put(out, drawing + textLayer(document.pageText(index), glyphs, width, height));
+          std::string content = drawing;
+          appendTextLayer(content, document.pageText(index), glyphs, width, height);
+          put(out, content);
           done();
         },
         Object::newDictionary());
@@ -422,16 +484,18 @@ class PdfBuilder {
     Object resources = Object::newDictionary();
     resources.replaceKey("/XObject", images);
     resources.replaceKey("/Font", fonts_);
-    Object pageObject = Object::parse("<< /Type /Page >>");
-    pageObject.replaceKey("/MediaBox",
-                          Object::parse("[0 0 " + number(width) + " " + number(height) + "]"));
+    Object pageObject = Object::newDictionary();
+    pageObject.replaceKey("/Type", Object::newName("/Page"));
+    pageObject.replaceKey("/MediaBox", numbers({0, 0, width, height}));
     pageObject.replaceKey("/Resources", resources);
     pageObject.replaceKey("/Contents", contents);
     return pdf_.makeIndirectObject(pageObject);
   }
 
   Object imageDictionary(uint32_t width, uint32_t rows, int bits, Object colourSpace) {
-    Object d = Object::parse("<< /Type /XObject /Subtype /Image >>");
+    Object d = Object::newDictionary();
+    d.replaceKey("/Type", Object::newName("/XObject"));
+    d.replaceKey("/Subtype", Object::newName("/Image"));
     d.replaceKey("/Width", Object::newInteger(width));
     d.replaceKey("/Height", Object::newInteger(rows));
     d.replaceKey("/BitsPerComponent", Object::newInteger(bits));
@@ -446,8 +510,9 @@ class PdfBuilder {
     if (carry == Carry::Ccitt) {
       Object d = imageDictionary(p.width, strip.rows, 1, Object::newName("/DeviceGray"));
       // The code's white runs come out as 1 (white); pages whose 0 bits are black say so.
-      if (!whiteIsZero) d.replaceKey("/Decode", Object::parse("[1 0]"));
-      Object parameters = Object::parse("<< /K -1 >>");
+      if (!whiteIsZero) d.replaceKey("/Decode", numbers({1, 0}));
+      Object parameters = Object::newDictionary();
+      parameters.replaceKey("/K", Object::newInteger(-1));
       parameters.replaceKey("/Columns", Object::newInteger(p.width));
       parameters.replaceKey("/Rows", Object::newInteger(strip.rows));
       mdi::DataChunk chunk = strip.chunk;
@@ -459,7 +524,7 @@ class PdfBuilder {
     bool grey = p.samplesPerPixel == 1;
     Object d = imageDictionary(p.width, strip.rows, 8,
                                Object::newName(grey ? "/DeviceGray" : "/DeviceRGB"));
-    if (grey && whiteIsZero) d.replaceKey("/Decode", Object::parse("[1 0]"));
+    if (grey && whiteIsZero) d.replaceKey("/Decode", numbers({1, 0}));
     Object parameters = Object::newNull();
     if (p.photometric == PHOTOMETRIC_RGB) parameters = Object::parse("<< /ColorTransform 0 >>");
     mdi::DataChunk chunk = strip.chunk;
@@ -494,7 +559,7 @@ class PdfBuilder {
       colourSpace.appendItem(table);
     }
     Object d = imageDictionary(p.width, p.height, kind == PixelKind::Bilevel ? 1 : 8, colourSpace);
-    if (kind == PixelKind::Bilevel) d.replaceKey("/Decode", Object::parse("[1 0]"));
+    if (kind == PixelKind::Bilevel) d.replaceKey("/Decode", numbers({1, 0}));
     std::vector<PageIssue>& issues = issues_;
     return LazyStreams::add(
         pdf_, streams_,

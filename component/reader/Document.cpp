@@ -62,6 +62,7 @@ enum Tag : uint16_t {
   kBitsPerSample = 258,
   kCompression = 259,
   kPhotometric = 262,
+  kFillOrder = 266,
   kOrientation = 274,
   kStripOffsets = 273,
   kSamplesPerPixel = 277,
@@ -69,6 +70,8 @@ enum Tag : uint16_t {
   kStripByteCounts = 279,
   kXResolution = 282,
   kYResolution = 283,
+  kPlanarConfig = 284,
+  kGroup4Options = 293,
   kResolutionUnit = 296,
   kTileWidth = 322,
   kTileLength = 323,
@@ -342,6 +345,15 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
       case kOrientation:
         page.orientation = uint16_t(scalarOr(e, 1));
         if (page.orientation < 1 || page.orientation > 8) page.orientation = 1;
+        break;
+      case kFillOrder:
+        page.fillOrder = uint16_t(scalarOr(e, 1));
+        break;
+      case kPlanarConfig:
+        page.planarConfig = uint16_t(scalarOr(e, 1));
+        break;
+      case kGroup4Options:
+        page.group4Options = scalarOr(e, 0);
         break;
       case kTileWidth:
         page.tileWidth = scalar(e, number);

@@ -65,7 +65,10 @@ struct Page {
   uint32_t tileLength = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
-  uint16_t orientation = 1;  // which sides the stored rows and columns run along (1 to 8)
+  uint16_t orientation = 1;   // which sides the stored rows and columns run along (1 to 8)
+  uint16_t fillOrder = 1;     // 2: each byte's bits run from the lowest
+  uint16_t planarConfig = 1;  // 2: each sample in planes of its own
+  uint32_t group4Options = 0;
   bool hasText() const { return textCount != 0; }
   // The page as it is seen: orientations 5 to 8 store its columns as rows.
   bool transposed() const { return orientation >= 5 && orientation <= 8; }

@@ -13,6 +13,22 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 "$bin/convert_test_docs" "$work"
 cd "$work"
 
+# Text in every script: a page of more characters than one font holds, back from the PDF.
+pdf_text_matches() {  # pdf_text_matches DOC: each page's words as the text output has them
+  pdftotext -enc UTF-8 "$1.pdf" "$1.pdf.txt"
+  python3 - "$1.pdf.txt" "$1.expected.txt" <<'PY'
+import sys
+got, want = (open(p, encoding="utf-8").read().split("\f") for p in sys.argv[1:])
+norm = lambda page: " ".join(page.split())
+for n, w in enumerate(want):
+    if norm(got[n]) != norm(w):
+        sys.exit(f"page {n + 1}: {norm(got[n])!r} instead of {norm(w)!r}")
+PY
+}
+"$conv" -q -t pdf characters.mdi || fail "characters: exit $?"
+qpdf --check characters.pdf >/dev/null || fail "characters: qpdf --check"
+pdf_text_matches characters || fail "characters: pdftotext differs"
+
 # Every output of a document of every kind of page, big-endian too.
 for doc in mixed mixed-mm; do
   "$conv" -q -t pdf -t tiff -t txt "$doc.mdi" 2>/dev/null || fail "$doc: exit $?"
@@ -28,15 +44,7 @@ for doc in mixed mixed-mm; do
   [ "$encodings" = "1:ccitt 2:jpeg 3:jpeg 4:image 5:image 6:image 7:ccitt " ] ||
     fail "$doc: image encodings $encodings"
   # Every page's text comes back from the invisible layer, Cyrillic and Greek included.
-  pdftotext -enc UTF-8 "$doc.pdf" "$doc.pdf.txt"
-  python3 - "$doc.pdf.txt" "$doc.expected.txt" <<'PY' || fail "$doc: pdftotext differs"
-import sys
-got, want = (open(p, encoding="utf-8").read().split("\f") for p in sys.argv[1:])
-norm = lambda page: " ".join(page.split())
-for n, w in enumerate(want):
-    if norm(got[n]) != norm(w):
-        sys.exit(f"page {n + 1}: {norm(got[n])!r} instead of {norm(w)!r}")
-PY
+  pdf_text_matches "$doc" || fail "$doc: pdftotext differs"
   "$bin/convert_compare" "$doc.mdi" "$doc.tif" >/dev/null || fail "$doc: TIFF pages differ"
   [ "$(head -c 2 "$doc.tif")" = "II" ] || fail "$doc: TIFF is not II"
   [ "$(tiffinfo "$doc.tif" 2>/dev/null | grep -c "Tag 37679: 0x1,0x0,")" = 7 ] ||

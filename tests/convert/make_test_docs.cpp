@@ -62,6 +62,39 @@ void writeDocument(const std::string& folder, const std::string& name,
                        std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+// More characters than one font holds, the string delimiters among them: ASCII, Greek,
+// Cyrillic, CJK and one beyond U+FFFF, sixty to a line.
+std::string manyCharacters() {
+  std::vector<char32_t> all;
+  for (char32_t c = 0x4E00; c < 0x4E00 + 400; ++c) all.push_back(c);
+  for (char32_t c = 0x21; c < 0x7F; ++c) all.push_back(c);
+  for (char32_t c = 0x391; c <= 0x3C9; ++c)
+    if (c != 0x3A2) all.push_back(c);
+  for (char32_t c = 0x410; c < 0x450; ++c) all.push_back(c);
+  all.push_back(0x1F600);
+  std::string text;
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (i && i % 60 == 0) text += "\r\n";
+    char32_t c = all[i];
+    if (c < 0x80) {
+      text += char(c);
+    } else if (c < 0x800) {
+      text += char(0xC0 | c >> 6);
+      text += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      text += char(0xE0 | c >> 12);
+      text += char(0x80 | (c >> 6 & 0x3F));
+      text += char(0x80 | (c & 0x3F));
+    } else {
+      text += char(0xF0 | c >> 18);
+      text += char(0x80 | (c >> 12 & 0x3F));
+      text += char(0x80 | (c >> 6 & 0x3F));
+      text += char(0x80 | (c & 0x3F));
+    }
+  }
+  return text;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,6 +106,7 @@ int main(int argc, char** argv) {
   std::vector<PageSpec> mixed = mixedPages();
   writeDocument(folder, "mixed", mixed, Header::EP);
   writeDocument(folder, "mixed-mm", mixed, Header::MM);
+  writeDocument(folder, "characters", {page(1, Codec::G4, 8, manyCharacters())}, Header::II);
   // Cut right after its header: not one page can be read, so the reader refuses it (a cut
   // further on ends the document at its last whole page instead).
   std::vector<uint8_t> bytes = docwriter::write(mixed, Header::EP).bytes;

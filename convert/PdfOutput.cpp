@@ -54,14 +54,12 @@ bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* 
   return false;
 }
 
-// The page's shared JPEG tables (empty when it has none), as libtiff reads them.
+// The page's shared JPEG tables, empty when it has none.
 std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
-  convert::TiffHandle page = convert::TiffHandle::readPage(document, index);
-  uint32_t count = 0;
-  const uint8_t* tables = nullptr;
-  if (!page.get() || !TIFFGetField(page.get(), TIFFTAG_JPEGTABLES, &count, &tables) || !tables)
-    return {};
-  return std::vector<uint8_t>(tables, tables + count);
+  const mdi::Page& page = document.page(index);
+  std::vector<uint8_t> tables(page.jpegTablesCount);
+  if (!tables.empty()) document.source().read(page.jpegTablesOffset, tables.data(), tables.size());
+  return tables;
 }
 
 using Object = QPDFObjectHandle;

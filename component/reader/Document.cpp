@@ -77,6 +77,7 @@ enum Tag : uint16_t {
   kTileLength = 323,
   kTileOffsets = 324,
   kTileByteCounts = 325,
+  kJpegTables = 347,
   kRecognisedText = 37679,
 };
 
@@ -378,6 +379,12 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
         break;
       case kYResolution:
         yres = e;
+        break;
+      case kJpegTables:
+        if (typeSize(e.type) == 1 && e.count > 0) {
+          page.jpegTablesOffset = e.valueOffset;
+          page.jpegTablesCount = e.count;
+        }
         break;
       case kRecognisedText:
         // Stored as bytes; any other type is not the layout this reader knows.

@@ -65,6 +65,8 @@ struct Page {
   uint32_t tileLength = 0;
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
+  uint64_t jpegTablesOffset = 0;  // JPEG tables kept once for all strips, when present
+  uint32_t jpegTablesCount = 0;
   uint16_t orientation = 1;   // which sides the stored rows and columns run along (1 to 8)
   uint16_t fillOrder = 1;     // 2: each byte's bits run from the lowest
   uint16_t planarConfig = 1;  // 2: each sample in planes of its own

@@ -66,9 +66,17 @@ finish() {
   [ "$FAILED" -eq 0 ] && [ "$PASSED" -gt 0 ]
 }
 
-# The probe's output without the carriage returns its text-mode stdout adds.
+# The probe's output without the carriage returns its text-mode stdout adds. Its errors, and
+# Wine's should the probe not run at all, are passed on before it returns: a script that
+# stops on the answer still says why.
 probe() {
-  wine "$E2E_PROBE" "$@" 2> >(tr -d '\r' >&2) | tr -d '\r'
+  local errors status=0
+  errors=$(mktemp "$E2E_OUT/probe-errors.XXXXXX")
+  wine "$E2E_PROBE" "$@" 2>"$errors" | tr -d '\r' || status=$?
+  tr -d '\r' <"$errors" >&2
+  rm -f "$errors"
+  [ "$status" -le 1 ] || echo "probe $1: exit status $status" >&2
+  return "$status"
 }
 
 # start_program [ARGUMENTS...]: starts the program and waits for its main window.

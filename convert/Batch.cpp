@@ -96,8 +96,8 @@ bool hasText(const mdi::Document& document, size_t page) {
 
 class FileConversion {
  public:
-  FileConversion(const Options& options, const Job& job, Progress& progress)
-      : options_(options), job_(job), progress_(progress) {
+  FileConversion(const Options& options, const Job& job, Progress& progress, bool spareProcessor)
+      : options_(options), job_(job), progress_(progress), spareProcessor_(spareProcessor) {
     result_.input = job.input;
   }
 
@@ -158,7 +158,7 @@ class FileConversion {
         writeTiff(document, file, issues, done);
         break;
       case Format::Pdf:
-        writePdf(document, file, issues, done);
+        writePdf(document, file, issues, done, spareProcessor_);
         break;
     }
     try {
@@ -180,6 +180,7 @@ class FileConversion {
   const Options& options_;
   const Job& job_;
   Progress& progress_;
+  bool spareProcessor_;
   FileResult result_;
   size_t pagesReported_ = 0;
 };
@@ -213,16 +214,18 @@ std::vector<FileResult> runBatch(const Options& options, const std::vector<Job>&
   for (size_t n : pages) total += n;
   Progress progress(shown, jobs.size(), total);
   std::vector<FileResult> results(jobs.size());
+  unsigned slots = options.jobs ? options.jobs : processorCount();
+  unsigned threads = unsigned(std::min<size_t>(slots, std::max<size_t>(jobs.size(), 1)));
+  // Fewer files than jobs, as with one long document: the slots left over help each file along.
+  bool spareProcessor = threads < slots;
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i = next++; i < jobs.size(); i = next++) {
-      FileConversion conversion(options, jobs[i], progress);
+      FileConversion conversion(options, jobs[i], progress, spareProcessor);
       results[i] = conversion.run();
       progress.fileDone(pages[i] - std::min(pages[i], conversion.pagesReported()));
     }
   };
-  unsigned threads = options.jobs ? options.jobs : processorCount();
-  threads = unsigned(std::min<size_t>(threads, std::max<size_t>(jobs.size(), 1)));
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
   work();

@@ -68,6 +68,8 @@ class OutputFile {
   OutputFile& operator=(const OutputFile&) = delete;
 
   void writeAt(uint64_t offset, const void* data, size_t size);
+  // Starts putting bytes written on the disk, without waiting: the sync at commit is then short.
+  void startSync(uint64_t offset, size_t size);
   size_t readAt(uint64_t offset, void* data, size_t size) const;
   uint64_t size() const;
   // Puts the file in place. Without `replace`, an existing file wins: FileError then.

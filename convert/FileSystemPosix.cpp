@@ -161,6 +161,15 @@ void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
   }
 }
 
+void OutputFile::startSync(uint64_t offset, size_t size) {
+#ifdef SYNC_FILE_RANGE_WRITE
+  // Only a hint: the sync at commit still waits for everything and reports what failed.
+  ::sync_file_range(int(handle_), off_t(offset), off_t(size), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset, (void)size;
+#endif
+}
+
 size_t OutputFile::readAt(uint64_t offset, void* data, size_t size) const {
   ssize_t n;
   do n = ::pread(int(handle_), data, size, off_t(offset));

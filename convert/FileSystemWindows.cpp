@@ -250,6 +250,9 @@ void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
   }
 }
 
+// Windows starts writing a file's cached bytes out by itself; there is no call to hurry it.
+void OutputFile::startSync(uint64_t, size_t) {}
+
 size_t OutputFile::readAt(uint64_t offset, void* data, size_t size) const {
   OVERLAPPED o = at(offset);
   DWORD n = 0;

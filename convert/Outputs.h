@@ -24,9 +24,10 @@ void writeText(const mdi::Document& document, OutputFile& file, const PageDone& 
 // A standard TIFF: each page's directory entries and stored image data as they are.
 void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
                const PageDone& pageDone);
-// A PDF page per page: the image (stored data where PDF can carry it), the text invisible.
+// A PDF page per page: the image (stored data where PDF can carry it), the text invisible. With
+// a processor to spare, the next page's text and the writing to the file are done on it.
 void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
-              const PageDone& pageDone);
+              const PageDone& pageDone, bool spareProcessor);
 
 // UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
 std::string toUtf8(const std::u16string& text);

@@ -3,10 +3,12 @@
 // layer in Type 3 fonts of empty glyphs that map to Unicode. Every stream's data is made only
 // while qpdf writes it, so memory holds about one page whatever the document's length.
 #include <qpdf/Pipeline.hh>
+#include <qpdf/QPDFCryptoProvider.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +19,7 @@
 #include "convert/Outputs.h"
 #include "convert/PagePixels.h"
 #include "convert/TiffSupport.h"
+#include "convert/Worker.h"
 
 namespace convert {
 
@@ -66,36 +69,72 @@ using Object = QPDFObjectHandle;
 constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
 constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size
 
-// qpdf writes a PDF in pieces of a few bytes: they reach the file a quarter of a megabyte at a
-// time, not in a system call each.
-class FilePipeline : public Pipeline {
+// Where qpdf's bytes go: to the file a megabyte at a time, and through MD5 for the trailer's ID,
+// which qpdf writes as a fixed placeholder and this puts in place at the end. The same document
+// so gives the same bytes, as qpdf's own deterministic ID would, and the digest and the writing,
+// a third of a long document's work, can run on a processor of their own beside qpdf.
+class OutputPipeline : public Pipeline {
  public:
-  explicit FilePipeline(OutputFile& file) : Pipeline("output", nullptr), file_(file) {
-    buffer_.reserve(kBufferSize);
+  OutputPipeline(OutputFile& file, bool spareProcessor)
+      : Pipeline("output", nullptr),
+        file_(file),
+        md5_(QPDFCryptoProvider::getImpl()),
+        writer_(spareProcessor) {
+    md5_->MD5_init();
   }
   void write(unsigned char const* data, size_t size) override {
-    if (buffer_.size() + size > kBufferSize) flush();
-    if (size >= kBufferSize) {
-      file_.writeAt(at_, data, size);
-      at_ += size;
-    } else {
-      buffer_.insert(buffer_.end(), data, data + size);
-    }
+    held_.insert(held_.end(), data, data + size);
+    if (held_.size() >= kBatch + kTail) handOver(held_.size() - kTail);
   }
-  void finish() override { flush(); }
+  // qpdf finishes its pipelines, and so this one, again and again while it writes.
+  void finish() override {}
+  // Once qpdf is done: the digest of everything before the ID becomes the ID.
+  void complete() {
+    std::string_view held(reinterpret_cast<const char*>(held_.data()), held_.size());
+    size_t id = held.rfind(kPlaceholder);
+    if (id == std::string_view::npos) throw std::logic_error("qpdf wrote no placeholder ID.");
+    handOver(id);
+    writer_.wait();
+    md5_->MD5_finalize();
+    QPDFCryptoImpl::MD5_Digest digest;
+    md5_->MD5_digest(digest);
+    std::string hex;
+    for (unsigned char byte : digest) {
+      hex += "0123456789abcdef"[byte >> 4];
+      hex += "0123456789abcdef"[byte & 15];
+    }
+    std::string trailerId = "/ID [<" + hex + "><" + hex + ">]";
+    std::copy(trailerId.begin(), trailerId.end(), held_.begin());
+    file_.writeAt(at_, held_.data(), held_.size());
+  }
 
  private:
-  static constexpr size_t kBufferSize = 256 * 1024;
-  void flush() {
-    if (buffer_.empty()) return;
-    file_.writeAt(at_, buffer_.data(), buffer_.size());
-    at_ += buffer_.size();
-    buffer_.clear();
+  static constexpr size_t kBatch = 1 << 20;
+  static constexpr size_t kTail = 4096;   // more than a trailer: the placeholder stays held
+  static constexpr char kPlaceholder[] =  // qpdf's static ID
+      "/ID [<31415926535897932384626433832795><31415926535897932384626433832795>]";
+
+  // The first `count` bytes held go to the digest and the file, while qpdf goes on.
+  void handOver(size_t count) {
+    writer_.wait();  // until the batch before is out: its buffer is reused
+    batch_.swap(held_);
+    held_.assign(batch_.begin() + std::ptrdiff_t(count), batch_.end());
+    batch_.resize(count);
+    uint64_t at = at_;
+    at_ += count;
+    writer_.post([this, at] {
+      md5_->MD5_update(batch_.data(), batch_.size());
+      file_.writeAt(at, batch_.data(), batch_.size());
+      file_.startSync(at, batch_.size());
+    });
   }
 
   OutputFile& file_;
+  std::shared_ptr<QPDFCryptoImpl> md5_;
   uint64_t at_ = 0;
-  std::vector<unsigned char> buffer_;
+  std::vector<unsigned char> held_;   // from qpdf, not yet handed over
+  std::vector<unsigned char> batch_;  // being digested and written
+  Worker writer_;                     // last: its work uses the rest
 };
 
 // Streams whose data a function makes when qpdf asks for it.
@@ -121,9 +160,6 @@ class LazyStreams : public QPDFObjectHandle::StreamDataProvider {
   std::map<QPDFObjGen, Maker> makers_;
 };
 
-void put(Pipeline& p, const std::string& s) {
-  p.write(reinterpret_cast<const unsigned char*>(s.data()), s.size());
-}
 void put(Pipeline& p, const std::vector<uint8_t>& bytes, size_t from = 0) {
   if (bytes.size() > from) p.write(bytes.data() + from, bytes.size() - from);
 }
@@ -159,6 +195,24 @@ Object numbers(std::initializer_list<double> values) {
     array.appendItem(v == std::floor(v) ? Object::newInteger(static_cast<long long>(v))
                                         : Object::newReal(number(v)));
   return array;
+}
+
+// A page's content, compressed at zlib's fastest level with an 8 KB window: its lines repeat
+// so much that this gives nearly all the saving of the defaults, and a stream of a few kilobytes
+// is done before the defaults would have set up their 256 KB of tables.
+std::vector<uint8_t> deflated(const std::string& text) {
+  z_stream z{};
+  if (deflateInit2(&z, Z_BEST_SPEED, Z_DEFLATED, 13, 7, Z_DEFAULT_STRATEGY) != Z_OK)
+    throw std::bad_alloc();
+  std::unique_ptr<z_stream, int (*)(z_stream*)> end(&z, deflateEnd);
+  std::vector<uint8_t> out(deflateBound(&z, uLong(text.size())));
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = uInt(text.size());
+  z.next_out = out.data();
+  z.avail_out = uInt(out.size());
+  if (deflate(&z, Z_FINISH) != Z_STREAM_END) throw std::bad_alloc();
+  out.resize(z.total_out);
+  return out;
 }
 
 std::string hex(uint32_t v, int digits) {
@@ -275,42 +329,57 @@ void appendCode(std::string& out, uint8_t code) {
 }
 
 // Lines from the top of the page down, each no wider than the page: readers keep their order.
+// Position, leading and font are set once; each line then moves down one (T*), narrows the
+// type only when it must, and changes font only where its characters do: a few bytes a line.
 void appendTextLayer(std::string& out, const std::u16string& text, const Glyphs& glyphs,
                      double width, double height) {
   std::u32string characters = codePoints(text);
   size_t lineCount = 1 + size_t(std::count(characters.begin(), characters.end(), U'\n'));
   double leading = height / double(lineCount + 1);
   double size = std::min(12.0, leading * 0.8);
-  out.reserve(out.size() + characters.size() * 2 + lineCount * 48);
-  out += "BT 3 Tr\n";
-  size_t line = 0;
-  for (size_t at = 0; at <= characters.size(); ++line) {
+  out.reserve(out.size() + characters.size() * 2 + lineCount * 16 + 64);
+  out += "BT 3 Tr ";
+  appendNumber(out, leading);
+  out += " TL 1 0 0 1 ";
+  appendNumber(out, width * 0.05);
+  out += ' ';
+  appendNumber(out, height);
+  out += " Tm\n";
+  size_t font = SIZE_MAX;
+  double scaling = 100;  // the default
+  for (size_t at = 0; at <= characters.size();) {
     size_t end = std::min(characters.find(U'\n', at), characters.size());
     size_t length = 0;
     for (size_t k = at; k < end; ++k) length += characters[k] != U'\r';
+    out += "T*";
     if (length > 0) {
       double natural = double(length) * size * kGlyphWidth / 1000;
-      appendNumber(out, std::min(100.0, 100 * width * 0.9 / natural));
-      out += " Tz 1 0 0 1 ";
-      appendNumber(out, width * 0.05);
-      out += ' ';
-      appendNumber(out, height - leading * double(line + 1));
-      out += " Tm\n";
-      size_t font = SIZE_MAX;
+      double fit = std::min(100.0, 100 * width * 0.9 / natural);
+      if (fit != scaling) {
+        out += ' ';
+        appendNumber(out, fit);
+        out += " Tz";
+        scaling = fit;
+      }
+      bool open = false;
       for (size_t k = at; k < end; ++k) {
         if (characters[k] == U'\r') continue;
         uint32_t code = glyphs.code(characters[k]);
         if (code / 256 != font) {
-          if (font != SIZE_MAX) out += ") Tj ";
+          if (open) out += ") Tj";
+          open = false;
           font = code / 256;
-          out += "/T" + std::to_string(font) + " ";
+          out += " /T" + std::to_string(font) + ' ';
           appendNumber(out, size);
-          out += " Tf (";
+          out += " Tf";
         }
+        if (!open) out += " (";
+        open = true;
         appendCode(out, uint8_t(code % 256));
       }
-      out += ") Tj\n";
+      out += ") Tj";
     }
+    out += '\n';
     at = end + 1;
   }
   out += "ET\n";
@@ -408,8 +477,12 @@ void drawPlaceholder(PagePixels& px) {
 class PdfBuilder {
  public:
   PdfBuilder(const mdi::Document& document, std::vector<PageIssue>& issues,
-             const PageDone& pageDone)
-      : document_(document), issues_(issues), pageDone_(pageDone), glyphs_(document) {
+             const PageDone& pageDone, bool spareProcessor)
+      : document_(document),
+        issues_(issues),
+        pageDone_(pageDone),
+        spareProcessor_(spareProcessor),
+        glyphs_(document) {
     pdf_.emptyPDF();
     Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
     fonts_ = Object::newDictionary();
@@ -424,15 +497,14 @@ class PdfBuilder {
   }
 
   void write(OutputFile& file) {
-    FilePipeline output(file);
+    OutputPipeline output(file, spareProcessor_);
     QPDFWriter writer(pdf_);
     writer.setOutputPipeline(&output);
     writer.setCompressStreams(true);
     writer.setDecodeLevel(qpdf_dl_none);
-    // The same document gives the same bytes, whichever run or machine converts it.
-    writer.setDeterministicID(true);
+    writer.setStaticID(true);  // the placeholder the output pipeline replaces
     writer.write();
-    output.finish();
+    output.complete();
   }
 
  private:
@@ -466,18 +538,15 @@ class PdfBuilder {
       }
     }
 
-    const mdi::Document& document = document_;
-    const Glyphs& glyphs = glyphs_;
-    const PageDone& done = pageDone_;
     Object contents = LazyStreams::add(
         pdf_, streams_,
-        [&document, &glyphs, &done, index, drawing, width, height](Pipeline& out) {
+        [this, index, drawing, width, height](Pipeline& out) {
           std::string content = drawing;
-          appendTextLayer(content, document.pageText(index), glyphs, width, height);
-          put(out, content);
-          done();
+          appendTextLayer(content, document_.pageText(index), glyphs_, width, height);
+          put(out, deflated(content));
+          pageDone_();
         },
-        Object::newDictionary());
+        Object::newDictionary(), Object::newName("/FlateDecode"));
 
     Object resources = Object::newDictionary();
     resources.replaceKey("/XObject", images);
@@ -515,8 +584,7 @@ class PdfBuilder {
       parameters.replaceKey("/Rows", Object::newInteger(strip.rows));
       mdi::DataChunk chunk = strip.chunk;
       return LazyStreams::add(
-          pdf_, streams_,
-          [&document, chunk](Pipeline& out) { put(out, document.chunkBytes(chunk)); }, d,
+          pdf_, streams_, [this, chunk](Pipeline& out) { put(out, readChunk(chunk)); }, d,
           Object::newName("/CCITTFaxDecode"), parameters);
     }
     bool grey = p.samplesPerPixel == 1;
@@ -541,6 +609,13 @@ class PdfBuilder {
           }
         },
         d, Object::newName("/DCTDecode"), parameters);
+  }
+
+  // A strip's bytes, in the same buffer every time: a page's 60 KB are not allocated anew.
+  const std::vector<uint8_t>& readChunk(const mdi::DataChunk& chunk) {
+    chunk_.resize(chunk.length);
+    document_.source().read(chunk.offset, chunk_.data(), chunk_.size());
+    return chunk_;
   }
 
   Object pixelImage(size_t index) {
@@ -583,17 +658,19 @@ class PdfBuilder {
   const mdi::Document& document_;
   std::vector<PageIssue>& issues_;
   const PageDone& pageDone_;
+  bool spareProcessor_;
   Glyphs glyphs_;
   QPDF pdf_;
   std::shared_ptr<LazyStreams> streams_ = std::make_shared<LazyStreams>();
   Object fonts_;
+  std::vector<uint8_t> chunk_;  // the strip being written
 };
 
 }  // namespace
 
 void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
-              const PageDone& pageDone) {
-  PdfBuilder builder(document, issues, pageDone);
+              const PageDone& pageDone, bool spareProcessor) {
+  PdfBuilder builder(document, issues, pageDone, spareProcessor);
   builder.addPages();
   builder.write(file);
   std::sort(issues.begin(), issues.end(),

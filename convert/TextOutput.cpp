@@ -1,10 +1,14 @@
+#include <algorithm>
+
 #include "convert/Outputs.h"
 
 namespace convert {
 
 std::u32string codePoints(const std::u16string& text) {
-  std::u32string out;
-  out.reserve(text.size());
+  std::u32string out(text.begin(), text.end());
+  auto surrogate = [](char32_t c) { return c >= 0xD800 && c <= 0xDFFF; };
+  if (std::none_of(out.begin(), out.end(), surrogate)) return out;
+  out.clear();
   for (size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
     bool high = c >= 0xD800 && c <= 0xDBFF;

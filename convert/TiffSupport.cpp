@@ -129,8 +129,10 @@ TiffHandle TiffHandle::readPage(const mdi::Document& document, size_t page) {
   TiffHandle handle;
   handle.state_ = std::make_unique<State>();
   handle.state_->source = document.singlePageView(page);
-  // "m": no memory mapping, the procs above read what is asked for.
-  handle.tiff_ = openWith(*handle.state_, "page", "rm");
+  // "m": no memory mapping, the procs above read what is asked for. "c": the strips as stored;
+  // libtiff would otherwise cut a large uncompressed strip into strips of 8 KB, unlike the
+  // directory that decoders and the TIFF output go by.
+  handle.tiff_ = openWith(*handle.state_, "page", "rmc");
   return handle;
 }
 

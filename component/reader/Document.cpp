@@ -575,9 +575,11 @@ bool fromUtf8(const uint8_t* p, size_t n, std::u16string* out) {
   out->reserve(n);
   for (size_t i = 0; i < n;) {
     uint8_t b = p[i];
-    if (b < 0x80) {
-      out->push_back(b);
-      ++i;
+    if (b < 0x80) {  // most text is ASCII: the whole run at once
+      size_t end = i + 1;
+      while (end < n && p[end] < 0x80) ++end;
+      out->append(p + i, p + end);
+      i = end;
       continue;
     }
     int extra;

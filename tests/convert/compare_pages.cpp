@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   TIFFSetWarningHandler(nullptr);
   try {
     mdi::Document document = mdi::Document::open(convert::openInput(argv[1]));
-    std::unique_ptr<TIFF, void (*)(TIFF*)> out(TIFFOpen(argv[2], "rm"), &TIFFClose);
+    std::unique_ptr<TIFF, void (*)(TIFF*)> out(TIFFOpen(argv[2], "rmc"), &TIFFClose);
     if (!out || TIFFIsBigEndian(out.get()) || TIFFIsBigTIFF(out.get())) {
       std::printf("%s is not a little-endian (\"II\") classic TIFF\n", argv[2]);
       return 1;

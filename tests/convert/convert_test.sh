@@ -7,9 +7,13 @@ build_native >/dev/null
 bin="$BUILD/native"
 conv="$bin/folirex-convert"
 work=$(mktemp -d "$BUILD/convert-test.XXXXXX")
-cleanup() { mountpoint -q "$work/readonly" && umount "$work/readonly"; rm -rf "$work"; }
+cleanup() {
+  for m in readonly full; do mountpoint -q "$work/$m" && umount "$work/$m"; done
+  rm -rf "$work"
+}
 trap cleanup EXIT
 fail() { echo "FAILED: $*" >&2; exit 1; }
+"$bin/convert_worker_test" || fail "the worker"
 "$bin/convert_test_docs" "$work"
 cd "$work"
 
@@ -59,6 +63,32 @@ for doc in mixed mixed-mm; do
   [ "$(head -c 2 "$doc.tif")" = "II" ] || fail "$doc: TIFF is not II"
   [ "$(tiffinfo "$doc.tif" 2>/dev/null | grep -c "Tag 37679: 0x1,0x0,")" = 7 ] ||
     fail "$doc: tiffinfo does not show the text tag on every page"
+done
+
+# A long document's PDF, written by a second thread when one is spare (one file, two jobs) or by
+# the converting one (one job): the same bytes, and the ID is the MD5 of all bytes before it.
+"$conv" -q -j 1 -t pdf -o inline long.mdi && "$conv" -q -j 2 -t pdf -o spare long.mdi ||
+  fail "long: exit $?"
+[ "$(stat -c %s inline/long.pdf)" -gt 3000000 ] || fail "long: too short to take several batches"
+cmp inline/long.pdf spare/long.pdf || fail "long: a spare processor changes the PDF"
+qpdf --check spare/long.pdf >/dev/null || fail "long: qpdf --check"
+at=$(grep -abo '/ID \[<' spare/long.pdf | tail -1 | cut -d: -f1)
+[ "$(head -c "$at" spare/long.pdf | md5sum | cut -c1-32)" = "$(tail -c +$((at + 7)) spare/long.pdf | head -c 32)" ] ||
+  fail "long: the ID is not the digest of the bytes before it"
+# Its pages are single uncompressed strips of 87 KB, which libtiff would read as 8 KB strips:
+# whole in the TIFF output, and the PDF's images are the input's pixels, every one.
+"$conv" -q -t tiff long.mdi && "$bin/convert_compare" long.mdi long.tif >/dev/null ||
+  fail "long: TIFF pages differ"
+pdfimages -f 40 -l 40 spare/long.pdf last
+error=$(compare -metric AE "long.tif[39]" last-000.ppm null: 2>&1 || true)
+[ "${error%%[!0-9]*}" = 0 ] || fail "long: the PDF's last page has ${error%%[!0-9]*} pixels wrong"
+# A disk that fills up fails the file, on either thread, and leaves nothing of it.
+mkdir full && mount -t tmpfs -o size=1m tmpfs full
+for jobs in 1 2; do
+  status=0
+  "$conv" -q -j $jobs -t pdf -o full long.mdi 2>full.txt || status=$?
+  [ $status = 1 ] && grep -q "No space left" full.txt || fail "a full disk, -j $jobs: exit $status, $(cat full.txt)"
+  [ -z "$(ls -A full)" ] || fail "a full disk, -j $jobs: left $(ls -A full)"
 done
 
 # A batch with a damaged file, a read-only output folder and an existing output: the rest

@@ -112,6 +112,15 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> bytes = docwriter::write(mixed, Header::EP).bytes;
   bytes.resize(8);
   docwriter::writeFile(folder + "/damaged.mdi", bytes);
+  // Noise does not compress: a PDF of a few megabytes from 40 small pages.
+  std::vector<PageSpec> noise;
+  uint32_t state = 1;
+  for (uint32_t k = 0; k < 40; ++k) {
+    PageSpec p = page(8, Codec::None, k, "Noise " + std::to_string(k + 1));
+    for (uint8_t& b : p.raster.data) b = uint8_t((state = state * 1103515245 + 12345) >> 24);
+    noise.push_back(p);
+  }
+  writeDocument(folder, "long", noise, Header::II);
   for (int i = 1; i <= 6; ++i) {
     std::vector<PageSpec> pages;
     for (int k = 0; k < i; ++k)

@@ -31,6 +31,10 @@ for doc in mixed batch1; do
   cmp "$out.pdf" native/$doc.pdf || fail "$doc: PDF differs from the native build's"
   cmp "$out.tif" native/$doc.tif || fail "$doc: TIFF differs from the native build's"
 done
+# One long document alone: its PDF is written on a second thread, to the same bytes.
+"$bin/folirex-convert" -q -t pdf -o native long.mdi
+wine "$exe" -q -t pdf -o out long.mdi || fail "long: exit $?"
+cmp out/long.pdf native/long.pdf || fail "long: PDF differs from the native build's"
 python3 - "$name" <<'PY' || fail "report"
 import json, sys
 name = sys.argv[1]

@@ -1,7 +1,8 @@
 // The PDF: one page per document page. Stored CCITT G4 and JPEG strips go in as they are, other
 // images as their decoded pixels (qpdf compresses them with Flate); the text is an invisible
 // layer in Type 3 fonts of empty glyphs that map to Unicode. Every stream's data is made only
-// while qpdf writes it, so memory holds about one page whatever the document's length.
+// while qpdf writes it (the small content streams a few dozen pages ahead), so memory holds about
+// one page's image whatever the document's length.
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDFCryptoProvider.hh>
 #include <qpdf/QPDF.hh>
@@ -68,6 +69,17 @@ std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
 using Object = QPDFObjectHandle;
 constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
 constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size
+
+double dpiOrDefault(double dpi) {
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+// A page's size in points.
+double pageWidth(const mdi::Page& p) {
+  return p.width * 72.0 / dpiOrDefault(p.dpiX);
+}
+double pageHeight(const mdi::Page& p) {
+  return p.height * 72.0 / dpiOrDefault(p.dpiY);
+}
 
 // Where qpdf's bytes go: to the file a megabyte at a time, and through MD5 for the trailer's ID,
 // which qpdf writes as a fixed placeholder and this puts in place at the end. The same document
@@ -385,6 +397,50 @@ void appendTextLayer(std::string& out, const std::u16string& text, const Glyphs&
   out += "ET\n";
 }
 
+// The pages' content streams (images placed, the text layer, compressed), made a batch of pages
+// ahead while qpdf writes the pages before, as it asks for them in order: on a thread of their
+// own when a processor is spare.
+class Contents {
+ public:
+  Contents(const mdi::Document& document, const Glyphs& glyphs, bool spareProcessor)
+      : document_(document), glyphs_(glyphs), maker_(spareProcessor) {}
+  // The next page, in order: its images placed, to be drawn under its text.
+  void addPage(std::string drawing) { drawings_.push_back(std::move(drawing)); }
+  std::vector<uint8_t> take(size_t index) {
+    if (index < first_ || index - first_ >= made_.size()) {
+      maker_.wait();
+      if (index == nextFirst_)
+        made_.swap(next_);
+      else  // not the pages expected: made here and now
+        made_ = make(index);
+      first_ = index;
+      nextFirst_ = index + made_.size();
+      if (nextFirst_ < drawings_.size()) maker_.post([this] { next_ = make(nextFirst_); });
+    }
+    return std::move(made_[index - first_]);
+  }
+
+ private:
+  static constexpr size_t kPagesAhead = 32;  // few hand-overs: each wakes the other thread
+  std::vector<std::vector<uint8_t>> make(size_t first) const {
+    std::vector<std::vector<uint8_t>> made;
+    for (size_t i = first; i < std::min(first + kPagesAhead, drawings_.size()); ++i) {
+      const mdi::Page& p = document_.page(i);
+      std::string content = drawings_[i];
+      appendTextLayer(content, document_.pageText(i), glyphs_, pageWidth(p), pageHeight(p));
+      made.push_back(deflated(content));
+    }
+    return made;
+  }
+
+  const mdi::Document& document_;
+  const Glyphs& glyphs_;
+  std::vector<std::string> drawings_;
+  std::vector<std::vector<uint8_t>> made_, next_;  // by page, from first_ and nextFirst_
+  size_t first_ = 0, nextFirst_ = SIZE_MAX;
+  Worker maker_;  // last: its work uses the rest
+};
+
 // --- The page's image -----------------------------------------------------------
 
 enum class Carry { Ccitt, Jpeg, Pixels };
@@ -482,7 +538,8 @@ class PdfBuilder {
         issues_(issues),
         pageDone_(pageDone),
         spareProcessor_(spareProcessor),
-        glyphs_(document) {
+        glyphs_(document),
+        contents_(document, glyphs_, spareProcessor) {
     pdf_.emptyPDF();
     Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
     fonts_ = Object::newDictionary();
@@ -510,9 +567,8 @@ class PdfBuilder {
  private:
   QPDFObjectHandle page(size_t index) {
     const mdi::Page& p = document_.page(index);
-    double dpiX = p.dpiX > 0 ? p.dpiX : kDefaultDpi, dpiY = p.dpiY > 0 ? p.dpiY : kDefaultDpi;
-    double width = p.width * 72.0 / dpiX, height = p.height * 72.0 / dpiY;
-    double rowHeight = 72.0 / dpiY;
+    double width = pageWidth(p), height = pageHeight(p);
+    double rowHeight = 72.0 / dpiOrDefault(p.dpiY);
 
     std::vector<Strip> strips;
     Carry carry = howToCarry(document_, index, strips);
@@ -538,12 +594,11 @@ class PdfBuilder {
       }
     }
 
+    contents_.addPage(std::move(drawing));
     Object contents = LazyStreams::add(
         pdf_, streams_,
-        [this, index, drawing, width, height](Pipeline& out) {
-          std::string content = drawing;
-          appendTextLayer(content, document_.pageText(index), glyphs_, width, height);
-          put(out, deflated(content));
+        [this, index](Pipeline& out) {
+          put(out, contents_.take(index));
           pageDone_();
         },
         Object::newDictionary(), Object::newName("/FlateDecode"));
@@ -660,6 +715,7 @@ class PdfBuilder {
   const PageDone& pageDone_;
   bool spareProcessor_;
   Glyphs glyphs_;
+  Contents contents_;
   QPDF pdf_;
   std::shared_ptr<LazyStreams> streams_ = std::make_shared<LazyStreams>();
   Object fonts_;

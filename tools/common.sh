@@ -15,8 +15,8 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 # call from it: the package that owns the command's file, so that dpkg can tell.
 COMMANDS=(
   "bash: bash"
-  "coreutils: basename cat chmod chown chroot cp date dd dirname env head id install ln ls md5sum mkdir
-   mktemp mv nproc od readlink realpath rm seq sleep sort split tail tee timeout touch tr truncate wc"
+  "coreutils: basename cat chmod chown chroot cp cut date dd dirname env head id install ln ls md5sum mkdir
+   mktemp mv nproc od readlink realpath rm seq sleep sort split stat tail tee timeout touch tr truncate wc"
   "diffutils: cmp diff"
   "findutils: find"
   "grep: grep"

@@ -25,7 +25,8 @@ void writeText(const mdi::Document& document, OutputFile& file, const PageDone& 
 void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
                const PageDone& pageDone);
 // A PDF page per page: the image (stored data where PDF can carry it), the text invisible. With
-// a processor to spare, the next page's text and the writing to the file are done on it.
+// a processor to spare, the coming pages' content streams are made and the file is written
+// beside qpdf.
 void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
               const PageDone& pageDone, bool spareProcessor);
 

@@ -1,6 +1,6 @@
-#include <algorithm>
-
 #include "convert/Outputs.h"
+
+#include <algorithm>
 
 namespace convert {
 

@@ -9,6 +9,7 @@
 #include <qpdf/QPDFObjectHandle.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
+#include <qpdf/QUtil.hh>
 #include <zlib.h>
 
 #include <algorithm>
@@ -110,11 +111,8 @@ class OutputPipeline : public Pipeline {
     md5_->MD5_finalize();
     QPDFCryptoImpl::MD5_Digest digest;
     md5_->MD5_digest(digest);
-    std::string hex;
-    for (unsigned char byte : digest) {
-      hex += "0123456789abcdef"[byte >> 4];
-      hex += "0123456789abcdef"[byte & 15];
-    }
+    std::string hex =
+        QUtil::hex_encode(std::string(reinterpret_cast<char*>(digest), sizeof digest));
     std::string trailerId = "/ID [<" + hex + "><" + hex + ">]";
     std::copy(trailerId.begin(), trailerId.end(), held_.begin());
     file_.writeAt(at_, held_.data(), held_.size());
@@ -651,10 +649,10 @@ class PdfBuilder {
     mdi::DataChunk chunk = strip.chunk;
     return LazyStreams::add(
         pdf_, streams_,
-        [&document, chunk, index](Pipeline& out) {
+        [this, &document, chunk, index](Pipeline& out) {
           // Tables kept once in the directory go in front of the strip's own stream.
           std::vector<uint8_t> tables = jpegTables(document, index);
-          std::vector<uint8_t> data = document.chunkBytes(chunk);
+          const std::vector<uint8_t>& data = readChunk(chunk);
           if (tables.size() >= 4) {
             tables.resize(tables.size() - 2);  // its end-of-image marker
             put(out, tables);

@@ -62,12 +62,13 @@ COMMANDS=(
   "bsdutils: script"
   "parallel: parallel"
   "time: time"
+  "xxhash: xxhsum"
 )
 # What they need besides: the packages above come through these, and these bring no command
 # that the scripts call.
 PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
-          libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev g++)
+          libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev libxxhash-dev g++)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 
 ensure_packages() {

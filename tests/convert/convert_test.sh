@@ -66,14 +66,14 @@ for doc in mixed mixed-mm; do
 done
 
 # A long document's PDF, written by a second thread when one is spare (one file, two jobs) or by
-# the converting one (one job): the same bytes, and the ID is the MD5 of all bytes before it.
+# the converting one (one job): the same bytes, and the ID is the XXH128 of all bytes before it.
 "$conv" -q -j 1 -t pdf -o inline long.mdi && "$conv" -q -j 2 -t pdf -o spare long.mdi ||
   fail "long: exit $?"
 [ "$(stat -c %s inline/long.pdf)" -gt 3000000 ] || fail "long: too short to take several batches"
 cmp inline/long.pdf spare/long.pdf || fail "long: a spare processor changes the PDF"
 qpdf --check spare/long.pdf >/dev/null || fail "long: qpdf --check"
 at=$(grep -abo '/ID \[<' spare/long.pdf | tail -1 | cut -d: -f1)
-[ "$(head -c "$at" spare/long.pdf | md5sum | cut -c1-32)" = "$(tail -c +$((at + 7)) spare/long.pdf | head -c 32)" ] ||
+[ "$(head -c "$at" spare/long.pdf | xxhsum -H2 | cut -c1-32)" = "$(tail -c +$((at + 7)) spare/long.pdf | head -c 32)" ] ||
   fail "long: the ID is not the digest of the bytes before it"
 # Its pages are single uncompressed strips of 87 KB, which libtiff would read as 8 KB strips:
 # whole in the TIFF output, and the PDF's images are the input's pixels, every one.

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds libjpeg-turbo, libtiff and qpdf for both Windows architectures from Debian's own source
 # packages, with Debian's patches applied, into $BUILD/deps/<arch> (static libraries, headers,
-# licences). zlib is Debian's MinGW package. The source packages come through apt with a
+# licences), and takes xxHash's header, which is the whole library when inlined, from its
+# source package too. zlib is Debian's MinGW package. The source packages come through apt with a
 # source list and state of the project's own under $BUILD/deps/apt, so the machine's apt
 # configuration stays as it is; the archive's address is taken from the machine's own list.
-# Built once: a finished library is left alone (qpdf has a mark of its own, so that a build of
-# the first two from before qpdf came along is kept).
+# Built once: a finished library is left alone (qpdf and xxHash have marks of their own, so that
+# a build from before they came along is kept).
 #   tools/deps/build.sh BUILD_DIR
 set -euo pipefail
 
@@ -17,11 +18,13 @@ JOBS=${DEPS_JOBS:-2}
 
 done_mark() { echo "$DEPS/$1/.built"; }
 qpdf_mark() { echo "$DEPS/$1/.built-qpdf"; }
+xxhash_mark() { echo "$DEPS/$1/.built-xxhash"; }
 
 all_built() {
   local arch
   for arch in i686 x86_64; do
-    [ -f "$(done_mark "$arch")" ] && [ -f "$(qpdf_mark "$arch")" ] || return 1
+    [ -f "$(done_mark "$arch")" ] && [ -f "$(qpdf_mark "$arch")" ] &&
+      [ -f "$(xxhash_mark "$arch")" ] || return 1
   done
 }
 
@@ -142,15 +145,24 @@ build_qpdf() {  # build_qpdf ARCH SOURCE
   cp "$src/LICENSE.txt" "$src/NOTICE.md" "$src/Artistic-2.0" "$out/licences/qpdf/"
 }
 
+# xxHash for the converter's PDF IDs: the header alone, compiled into the converter.
+install_xxhash() {  # install_xxhash ARCH SOURCE
+  local arch=$1 src=$2 out="$DEPS/$arch"
+  mkdir -p "$out/include" "$out/licences/xxhash"
+  cp "$src/xxhash.h" "$out/include/"
+  cp "$src/LICENSE" "$out/licences/xxhash/"
+}
+
 main() {
   all_built && return 0
-  echo "Building libjpeg-turbo, libtiff and qpdf for Windows from Debian's sources (once)"
+  echo "Building libjpeg-turbo, libtiff and qpdf, and taking xxHash, for Windows from Debian's sources (once)"
   write_source_list
   apt_own update -qq
-  local jpeg tiff qpdf arch
+  local jpeg tiff qpdf xxhash arch
   jpeg=$(fetch_source libjpeg-turbo)
   tiff=$(fetch_source tiff)
   qpdf=$(fetch_source qpdf)
+  xxhash=$(fetch_source xxhash)
   for arch in i686 x86_64; do
     if [ ! -f "$(done_mark "$arch")" ]; then
       rm -rf "${DEPS:?}/$arch" "$DEPS/work/$arch"
@@ -163,6 +175,10 @@ main() {
       rm -rf "$DEPS/work/$arch/qpdf"
       build_qpdf "$arch" "$qpdf"
       basename "$qpdf" >"$(qpdf_mark "$arch")"
+    fi
+    if [ ! -f "$(xxhash_mark "$arch")" ]; then
+      install_xxhash "$arch" "$xxhash"
+      basename "$xxhash" >"$(xxhash_mark "$arch")"
     fi
   done
 }

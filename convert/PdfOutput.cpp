@@ -17,6 +17,7 @@
 #include <cmath>
 #include <functional>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include "convert/Outputs.h"
@@ -395,11 +396,19 @@ void appendTextLayer(std::string& out, const std::u16string& text, const Glyphs&
 
 // The pages' content streams (images placed, the text layer, compressed), made a batch of pages
 // ahead while qpdf writes the pages before, as it asks for them in order: on a thread of their
-// own when a processor is spare.
+// own when a processor is spare. That thread first gathers the document's characters for the
+// fonts, while the pages are laid out.
 class Contents {
  public:
-  Contents(const mdi::Document& document, const Glyphs& glyphs, bool spareProcessor)
-      : document_(document), glyphs_(glyphs), maker_(spareProcessor) {}
+  Contents(const mdi::Document& document, bool spareProcessor)
+      : document_(document), maker_(spareProcessor) {
+    maker_.post([this] { glyphs_.emplace(document_); });
+  }
+  // Once they are gathered.
+  const Glyphs& glyphs() {
+    maker_.wait();
+    return *glyphs_;
+  }
   // The next page, in order: its images placed, to be drawn under its text.
   void addPage(std::string drawing) { drawings_.push_back(std::move(drawing)); }
   std::vector<uint8_t> take(size_t index) {
@@ -423,14 +432,14 @@ class Contents {
     for (size_t i = first; i < std::min(first + kPagesAhead, drawings_.size()); ++i) {
       const mdi::Page& p = document_.page(i);
       std::string content = drawings_[i];
-      appendTextLayer(content, document_.pageText(i), glyphs_, pageWidth(p), pageHeight(p));
+      appendTextLayer(content, document_.pageText(i), *glyphs_, pageWidth(p), pageHeight(p));
       made.push_back(deflated(content));
     }
     return made;
   }
 
   const mdi::Document& document_;
-  const Glyphs& glyphs_;
+  std::optional<Glyphs> glyphs_;
   std::vector<std::string> drawings_;
   std::vector<std::vector<uint8_t>> made_, next_;  // by page, from first_ and nextFirst_
   size_t first_ = 0, nextFirst_ = SIZE_MAX;
@@ -534,14 +543,9 @@ class PdfBuilder {
         issues_(issues),
         pageDone_(pageDone),
         spareProcessor_(spareProcessor),
-        glyphs_(document),
-        contents_(document, glyphs_, spareProcessor) {
+        contents_(document, spareProcessor) {
     pdf_.emptyPDF();
-    Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
-    fonts_ = Object::newDictionary();
-    for (size_t f = 0; f < glyphs_.fontCount(); ++f)
-      fonts_.replaceKey("/T" + std::to_string(f), type3Font(pdf_, glyphs_, f, emptyGlyph));
-    fonts_ = pdf_.makeIndirectObject(fonts_);
+    fonts_ = pdf_.makeIndirectObject(Object::newDictionary());  // filled once the text is read
   }
 
   void addPages() {
@@ -550,6 +554,7 @@ class PdfBuilder {
   }
 
   void write(OutputFile& file) {
+    addFonts();
     OutputPipeline output(file, spareProcessor_);
     QPDFWriter writer(pdf_);
     writer.setOutputPipeline(&output);
@@ -561,6 +566,13 @@ class PdfBuilder {
   }
 
  private:
+  void addFonts() {
+    const Glyphs& glyphs = contents_.glyphs();
+    Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
+    for (size_t f = 0; f < glyphs.fontCount(); ++f)
+      fonts_.replaceKey("/T" + std::to_string(f), type3Font(pdf_, glyphs, f, emptyGlyph));
+  }
+
   QPDFObjectHandle page(size_t index) {
     const mdi::Page& p = document_.page(index);
     double width = pageWidth(p), height = pageHeight(p);
@@ -634,9 +646,9 @@ class PdfBuilder {
       parameters.replaceKey("/Columns", Object::newInteger(p.width));
       parameters.replaceKey("/Rows", Object::newInteger(strip.rows));
       mdi::DataChunk chunk = strip.chunk;
-      return LazyStreams::add(
+      return asStored(LazyStreams::add(
           pdf_, streams_, [this, chunk](Pipeline& out) { put(out, readChunk(chunk)); }, d,
-          Object::newName("/CCITTFaxDecode"), parameters);
+          Object::newName("/CCITTFaxDecode"), parameters));
     }
     bool grey = p.samplesPerPixel == 1;
     Object d = imageDictionary(p.width, strip.rows, 8,
@@ -645,7 +657,7 @@ class PdfBuilder {
     Object parameters = Object::newNull();
     if (p.photometric == PHOTOMETRIC_RGB) parameters = Object::parse("<< /ColorTransform 0 >>");
     mdi::DataChunk chunk = strip.chunk;
-    return LazyStreams::add(
+    return asStored(LazyStreams::add(
         pdf_, streams_,
         [this, &document, chunk, index](Pipeline& out) {
           // Tables kept once in the directory go in front of the strip's own stream.
@@ -659,7 +671,14 @@ class PdfBuilder {
             put(out, data);
           }
         },
-        d, Object::newName("/DCTDecode"), parameters);
+        d, Object::newName("/DCTDecode"), parameters));
+  }
+
+  // Written as given. Otherwise qpdf, asked to compress streams, takes the data to compress
+  // it, finds a filter it will not decode, and asks for the data again: every strip twice.
+  static Object asStored(Object stream) {
+    stream.setFilterOnWrite(false);
+    return stream;
   }
 
   // A strip's bytes, in the same buffer every time: a page's 60 KB are not allocated anew.
@@ -710,7 +729,6 @@ class PdfBuilder {
   std::vector<PageIssue>& issues_;
   const PageDone& pageDone_;
   bool spareProcessor_;
-  Glyphs glyphs_;
   Contents contents_;
   QPDF pdf_;
   std::shared_ptr<LazyStreams> streams_ = std::make_shared<LazyStreams>();

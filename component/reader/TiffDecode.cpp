@@ -488,6 +488,11 @@ TiffDecoded decodeWithLibtiff(const Document& document, size_t index,
   const Layout l = layoutOf(tiff.get());
   if (l.width != page.width || l.height != page.height)
     return fail("libtiff reads another size than the page's directory states");
+  // The reader checked the tiles it found against the page; libtiff takes a tile size alone
+  // for tiles, and that size may be any.
+  if (l.tiled != page.tiled ||
+      (l.tiled && (l.tileWidth != page.tileWidth || l.tileLength != page.tileLength)))
+    return fail("libtiff reads other tiles than the page's directory states");
   // No page has more samples or deeper ones; their rows would only be large.
   if (l.samples > 8 || l.bitsPerSample > 16) return fail("no page is stored in this layout");
   const uint16_t orientation =

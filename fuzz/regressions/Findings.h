@@ -87,6 +87,17 @@ inline Finding tileLargerThanASmallPage() {
   return {"tile larger than a small page", w.bytes, "", 1, 0};
 }
 
+// A page of strips whose directory also gives a tile size: libtiff then reads it as tiles, a
+// billion pixels wide, where the document reader, finding no tile locations, had seen strips
+// and checked no tile; the decoder asked for 3.5 GB for one tile and took 14 s. The page's
+// G4 still decodes with the component's own decoder, which reads strips.
+inline Finding tileSizeOnAPageOfStrips() {
+  docwriter::PageSpec page = blankPage(40, 24, 1, docwriter::Codec::G4);
+  page.extraTags = {docwriter::RawTag::longs(322, {1157628928}),
+                    docwriter::RawTag::longs(323, {24})};
+  return {"tile size on a page of strips", docwriter::write({page}).bytes, "", 1, 0};
+}
+
 // Two hundred small pages whose strip locations all name page 1's array of 2,000 strips:
 // checking them all read the array two hundred times. Opening such a chain took time in the
 // square of the file's size. Reading stops once the directories have cost a few times the
@@ -152,9 +163,9 @@ inline std::vector<Finding> storedSizes() {
 }
 
 inline std::vector<Finding> all() {
-  std::vector<Finding> out{tileOfFourGigapixels(), tileLargerThanASmallPage(),
+  std::vector<Finding> out{tileOfFourGigapixels(),      tileLargerThanASmallPage(),
                            pagesSharingOneStripArray(), decompressionBomb(),
-                           pageWiderThanAnySheet()};
+                           pageWiderThanAnySheet(),     tileSizeOnAPageOfStrips()};
   for (Finding& f : storedSizes()) out.push_back(std::move(f));
   return out;
 }

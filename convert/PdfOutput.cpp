@@ -461,8 +461,8 @@ Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>
   const mdi::Page& page = document.page(index);
   bool ccitt = page.compression == uint16_t(mdi::Compression::CcittG4);
   bool jpeg = page.compression == uint16_t(mdi::Compression::Jpeg);
-  if (page.tiled || !(ccitt || jpeg) || !document.decodable(index)) return Carry::Pixels;
-  if (page.planarConfig != PLANARCONFIG_CONTIG) return Carry::Pixels;
+  if (page.tiled || !(ccitt || jpeg) || page.planarConfig != PLANARCONFIG_CONTIG)
+    return Carry::Pixels;
   if (ccitt) {
     bool plain = page.bitsPerSample == 1 && page.samplesPerPixel == 1 && page.photometric <= 1 &&
                  page.fillOrder == FILLORDER_MSB2LSB &&
@@ -475,6 +475,7 @@ Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>
     if (page.bitsPerSample != 8 || !(grey || colour)) return Carry::Pixels;
   }
   std::vector<mdi::DataChunk> chunks = document.pageData(index);
+  if (!document.decodable(index, chunks)) return Carry::Pixels;
   uint32_t row = 0;
   for (const mdi::DataChunk& chunk : chunks) {
     if (row >= page.height) return Carry::Pixels;

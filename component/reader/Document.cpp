@@ -541,11 +541,15 @@ uint64_t leastStoredBytes(uint16_t compression, uint64_t decoded, uint64_t rows)
 }  // namespace
 
 bool Document::decodable(size_t index) const {
+  return decodable(index, pageData(index));
+}
+
+bool Document::decodable(size_t index, const std::vector<DataChunk>& chunks) const {
   const Page& p = page(index);
   uint64_t rowBytes = (uint64_t{p.width} * p.samplesPerPixel * p.bitsPerSample + 7) / 8;
   uint64_t decoded = rowBytes * p.height;
   uint64_t stored = 0;
-  for (const DataChunk& chunk : pageData(index)) stored += chunk.length;
+  for (const DataChunk& chunk : chunks) stored += chunk.length;
   return stored >= leastStoredBytes(p.compression, decoded, p.height);
 }
 

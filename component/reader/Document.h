@@ -105,6 +105,8 @@ class Document {
   // a decompression bomb (a few bytes claiming a huge colour page). Decoders ask before they
   // allocate for the page; the document and its text stay usable either way.
   bool decodable(size_t index) const;
+  // The same, for a caller that has read the page's strips or tiles already.
+  bool decodable(size_t index, const std::vector<DataChunk>& chunks) const;
   bool bigEndian() const { return bigEndian_; }
   const ByteSource& source() const { return *source_; }
 

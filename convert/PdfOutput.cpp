@@ -404,13 +404,15 @@ class Contents {
       : document_(document), maker_(spareProcessor) {
     maker_.post([this] { glyphs_.emplace(document_); });
   }
-  // Once they are gathered.
-  const Glyphs& glyphs() {
-    maker_.wait();
-    return *glyphs_;
-  }
   // The next page, in order: its images placed, to be drawn under its text.
   void addPage(std::string drawing) { drawings_.push_back(std::move(drawing)); }
+  // Once every page is added: the characters, when they are gathered. The first pages' contents
+  // are then made while qpdf writes the objects before them.
+  const Glyphs& allAdded() {
+    maker_.wait();
+    makeAhead(0);
+    return *glyphs_;
+  }
   std::vector<uint8_t> take(size_t index) {
     if (index < first_ || index - first_ >= made_.size()) {
       maker_.wait();
@@ -419,14 +421,17 @@ class Contents {
       else  // not the pages expected: made here and now
         made_ = make(index);
       first_ = index;
-      nextFirst_ = index + made_.size();
-      if (nextFirst_ < drawings_.size()) maker_.post([this] { next_ = make(nextFirst_); });
+      makeAhead(index + made_.size());
     }
     return std::move(made_[index - first_]);
   }
 
  private:
   static constexpr size_t kPagesAhead = 32;  // few hand-overs: each wakes the other thread
+  void makeAhead(size_t first) {
+    nextFirst_ = first;
+    if (first < drawings_.size()) maker_.post([this] { next_ = make(nextFirst_); });
+  }
   std::vector<std::vector<uint8_t>> make(size_t first) const {
     std::vector<std::vector<uint8_t>> made;
     for (size_t i = first; i < std::min(first + kPagesAhead, drawings_.size()); ++i) {
@@ -568,7 +573,7 @@ class PdfBuilder {
 
  private:
   void addFonts() {
-    const Glyphs& glyphs = contents_.glyphs();
+    const Glyphs& glyphs = contents_.allAdded();
     Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
     for (size_t f = 0; f < glyphs.fontCount(); ++f)
       fonts_.replaceKey("/T" + std::to_string(f), type3Font(pdf_, glyphs, f, emptyGlyph));

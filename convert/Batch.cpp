@@ -8,6 +8,7 @@
 
 #include "convert/FileSystem.h"
 #include "convert/Progress.h"
+#include "convert/Worker.h"
 
 namespace convert {
 
@@ -94,6 +95,8 @@ bool hasText(const mdi::Document& document, size_t page) {
   return !document.pageText(page).empty();
 }
 
+// One file's conversion in two steps: writing its outputs, then naming them, which waits for
+// the disk and so can go on beside the next file's writing.
 class FileConversion {
  public:
   FileConversion(const Options& options, const Job& job, Progress& progress, bool spareProcessor)
@@ -103,8 +106,12 @@ class FileConversion {
 
   size_t pagesReported() const { return pagesReported_; }
 
-  FileResult run() {
-    if (!job_.problem.empty()) return failed(job_.problem);
+  // Writes every output not complete already; none is named yet.
+  void write() {
+    if (!job_.problem.empty()) {
+      failed(job_.problem);
+      return;
+    }
     std::vector<Format> pending;
     for (Format f : options_.formats) {
       std::string path = job_.outputBase + extensionOf(f);
@@ -113,56 +120,73 @@ class FileConversion {
       else
         pending.push_back(f);
     }
-    if (pending.empty()) {
-      result_.status = FileResult::Status::Skipped;
-      return result_;
-    }
+    if (pending.empty()) return;  // skipped: the document is not even opened
     try {
       mdi::Document document = mdi::Document::open(openInput(job_.input));
       result_.pages = document.pageCount();
       for (size_t i = 0; i < document.pageCount(); ++i)
         result_.pagesWithText += hasText(document, i);
-      for (Format f : pending) convertTo(document, f);
+      for (Format f : pending) write(document, f);
     } catch (const std::exception& e) {
-      return failed(e.what());
+      failed(e.what());
     }
-    result_.status =
-        result_.outputs.empty() ? FileResult::Status::Skipped : FileResult::Status::Converted;
+  }
+
+  // Names the outputs written, in order; those written before a failure are kept.
+  FileResult commit() {
+    try {
+      for (Written& w : written_) commit(w);
+    } catch (const std::exception& e) {
+      failed(e.what());
+    }
+    written_.clear();  // what is left unnamed goes
+    if (result_.error.empty())
+      result_.status =
+          result_.outputs.empty() ? FileResult::Status::Skipped : FileResult::Status::Converted;
     return result_;
   }
 
  private:
-  FileResult failed(const std::string& error) {
+  struct Written {
+    std::unique_ptr<OutputFile> file;
+    std::vector<PageIssue> issues;
+  };
+
+  // The first failure is the file's.
+  void failed(const std::string& error) {
     result_.status = FileResult::Status::Failed;
-    result_.error = error;
-    return result_;
+    if (result_.error.empty()) result_.error = error;
   }
 
-  void convertTo(const mdi::Document& document, Format format) {
+  void write(const mdi::Document& document, Format format) {
     std::string path = job_.outputBase + extensionOf(format);
     if (sameFile(path, job_.input))
       throw FileError("Its " + std::string(nameOf(format)) + " output " + path +
                       " would replace the input itself.");
     if (!options_.outputDir.empty()) makeDirectories(folderOf(path));
-    OutputFile file(path);
-    std::vector<PageIssue> issues;
+    Written w{std::make_unique<OutputFile>(path), {}};
     PageDone done = [this] {
       ++pagesReported_;
       progress_.pageDone();
     };
     switch (format) {
       case Format::Txt:
-        writeText(document, file, done);
+        writeText(document, *w.file, done);
         break;
       case Format::Tiff:
-        writeTiff(document, file, issues, done);
+        writeTiff(document, *w.file, w.issues, done);
         break;
       case Format::Pdf:
-        writePdf(document, file, issues, done, spareProcessor_);
+        writePdf(document, *w.file, w.issues, done, spareProcessor_);
         break;
     }
+    written_.push_back(std::move(w));
+  }
+
+  void commit(Written& w) {
+    const std::string& path = w.file->path();
     try {
-      file.commit(options_.force);
+      w.file->commit(options_.force);
     } catch (const FileError&) {
       // Another run put it there meanwhile: complete, so this run's copy is not needed.
       if (!exists(path)) throw;
@@ -170,7 +194,7 @@ class FileConversion {
       return;
     }
     result_.outputs.push_back(path);
-    for (const PageIssue& issue : issues) {
+    for (const PageIssue& issue : w.issues) {
       auto known = [&issue](const PageIssue& i) { return i.page == issue.page; };
       if (std::none_of(result_.undecodable.begin(), result_.undecodable.end(), known))
         result_.undecodable.push_back(issue);
@@ -182,6 +206,7 @@ class FileConversion {
   Progress& progress_;
   bool spareProcessor_;
   FileResult result_;
+  std::vector<Written> written_;
   size_t pagesReported_ = 0;
 };
 
@@ -219,12 +244,20 @@ std::vector<FileResult> runBatch(const Options& options, const std::vector<Job>&
   // Fewer files than jobs, as with one long document: the slots left over help each file along.
   bool spareProcessor = threads < slots;
   std::atomic<size_t> next{0};
+  // Each job names a file's outputs, waiting for the disk, while it writes the next file's.
   auto work = [&] {
+    Worker naming(true);
     for (size_t i = next++; i < jobs.size(); i = next++) {
-      FileConversion conversion(options, jobs[i], progress, spareProcessor);
-      results[i] = conversion.run();
-      progress.fileDone(pages[i] - std::min(pages[i], conversion.pagesReported()));
+      auto conversion =
+          std::make_shared<FileConversion>(options, jobs[i], progress, spareProcessor);
+      conversion->write();
+      naming.wait();  // the file before is named: a job has two files open at most
+      naming.post([&, i, conversion] {
+        results[i] = conversion->commit();
+        progress.fileDone(pages[i] - std::min(pages[i], conversion->pagesReported()));
+      });
     }
+    naming.wait();
   };
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);

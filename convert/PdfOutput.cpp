@@ -61,6 +61,20 @@ bool jpegFrameSize(const uint8_t* data, size_t size, uint32_t* width, uint32_t* 
   return false;
 }
 
+// A JPEG strip's frame size, from its first bytes only: the strip itself is read again when it
+// is written. A few kilobytes hold the frame header of nearly every strip; 64 KB, those with
+// large application segments before it.
+bool stripFrameSize(const mdi::Document& document, const mdi::DataChunk& chunk, uint32_t* width,
+                    uint32_t* height) {
+  for (uint32_t wanted : {4096u, 65536u}) {
+    std::vector<uint8_t> head(std::min(chunk.length, wanted));
+    document.source().read(chunk.offset, head.data(), head.size());
+    if (jpegFrameSize(head.data(), head.size(), width, height)) return true;
+    if (head.size() == chunk.length) return false;
+  }
+  return false;
+}
+
 // The page's shared JPEG tables, empty when it has none.
 std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
   const mdi::Page& page = document.page(index);
@@ -487,10 +501,8 @@ Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>
     uint32_t rows = std::min(page.rowsPerStrip, page.height - row);
     if (jpeg) {
       // The stream's own frame must be the strip, or a reader would draw something else.
-      std::vector<uint8_t> head(std::min<uint32_t>(chunk.length, 65536));
-      document.source().read(chunk.offset, head.data(), head.size());
       uint32_t w = 0, h = 0;
-      if (!jpegFrameSize(head.data(), head.size(), &w, &h) || w != page.width || h != rows)
+      if (!stripFrameSize(document, chunk, &w, &h) || w != page.width || h != rows)
         return Carry::Pixels;
     }
     strips.push_back({row, rows, chunk});
@@ -641,7 +653,6 @@ class PdfBuilder {
 
   Object storedImage(size_t index, Carry carry, const Strip& strip) {
     const mdi::Page& p = document_.page(index);
-    const mdi::Document& document = document_;
     bool whiteIsZero = p.photometric == PHOTOMETRIC_MINISWHITE;
     if (carry == Carry::Ccitt) {
       Object d = imageDictionary(p.width, strip.rows, 1, Object::newName("/DeviceGray"));
@@ -665,9 +676,9 @@ class PdfBuilder {
     mdi::DataChunk chunk = strip.chunk;
     return asStored(LazyStreams::add(
         pdf_, streams_,
-        [this, &document, chunk, index](Pipeline& out) {
+        [this, chunk, index](Pipeline& out) {
           // Tables kept once in the directory go in front of the strip's own stream.
-          std::vector<uint8_t> tables = jpegTables(document, index);
+          std::vector<uint8_t> tables = jpegTables(document_, index);
           const std::vector<uint8_t>& data = readChunk(chunk);
           if (tables.size() >= 4) {
             tables.resize(tables.size() - 2);  // its end-of-image marker

@@ -1,0 +1,51 @@
+#include "convert/Record.h"
+
+#include <nlohmann/json.hpp>
+
+#include "convert/FileSystem.h"
+
+namespace convert {
+
+namespace {
+
+// A record is a few hundred bytes; anything much larger is not one.
+constexpr uint64_t kMaxRecordSize = 64 * 1024;
+
+}  // namespace
+
+std::string recordPathFor(const std::string& outputPath) {
+  size_t start = nameStart(outputPath);
+  return outputPath.substr(0, start) + "." + outputPath.substr(start) + ".folirex.json";
+}
+
+std::optional<Record> readRecord(const std::string& outputPath) {
+  std::string path = recordPathFor(outputPath);
+  if (fileInfo(path).kind != FileKind::Regular) return std::nullopt;
+  try {
+    std::unique_ptr<mdi::ByteSource> file = openInput(path);
+    if (file->size() > kMaxRecordSize) return std::nullopt;
+    std::string text(size_t(file->size()), '\0');
+    file->read(0, text.data(), text.size());
+    nlohmann::json j = nlohmann::json::parse(text);
+    Record r;
+    r.inputSize = j.at("input").at("size").get<uint64_t>();
+    r.inputSha256 = j.at("input").at("sha256").get<std::string>();
+    r.outputSize = j.at("output").at("size").get<uint64_t>();
+    r.outputSha256 = j.at("output").at("sha256").get<std::string>();
+    return r;
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+void writeRecord(const std::string& outputPath, const Record& record) {
+  nlohmann::json j = {{"madeBy", "folirex-convert"},
+                      {"input", {{"size", record.inputSize}, {"sha256", record.inputSha256}}},
+                      {"output", {{"size", record.outputSize}, {"sha256", record.outputSha256}}}};
+  std::string text = j.dump(2) + "\n";
+  OutputFile file(recordPathFor(outputPath));
+  file.writeAt(0, text.data(), text.size());
+  file.commit(true);
+}
+
+}  // namespace convert

@@ -289,9 +289,10 @@ class FileConversion {
       pending_.push_back(f);
     } else {
       if (result_.inputSha256.empty()) hashInput();
-      std::string why = unproven(path, there);
+      std::optional<Record> record;
+      std::string why = unproven(path, there, record);
       if (why.empty())
-        result_.skipped.push_back({path, f, there.size, checkedSha256_});
+        skipped({path, f, there.size, record->outputSha256}, *record);
       else
         failed(path + " is there already and is not provably this document's output (" + why +
                "): it is left as it is; --force replaces it.");
@@ -306,9 +307,10 @@ class FileConversion {
   }
 
   // Why the file at `path` cannot be taken for this input's output; empty when it can.
-  std::string unproven(const std::string& path, const FileInfo& there) {
+  std::string unproven(const std::string& path, const FileInfo& there,
+                       std::optional<Record>& record) {
     if (result_.inputSha256.empty()) return "the input cannot be read to compare";
-    std::optional<Record> record = readRecord(path);
+    record = readRecord(path);
     if (!record) return "no record of its conversion";
     if (record->inputSha256 != result_.inputSha256 || record->inputSize != result_.inputSize)
       return "it was made from another file, or from this one before it changed";
@@ -317,8 +319,26 @@ class FileConversion {
     uint64_t size = 0;
     std::string sha = sha256OfFile(path, size);
     if (sha != record->outputSha256) return "its contents are not the ones recorded";
-    checkedSha256_ = sha;
     return "";
+  }
+
+  // Complete already: what its conversion lost is said again.
+  void skipped(const OutputInfo& output, const Record& record) {
+    result_.skipped.push_back(output);
+    result_.pages = std::max(result_.pages, record.pagesRead);
+    if (result_.endedEarly.empty()) {
+      result_.endedEarly = record.endedEarly;
+      result_.endedEarlyAt = record.endedEarlyAt;
+    }
+    addLost(record.lostImages);
+  }
+
+  void addLost(const std::vector<PageIssue>& issues) {
+    for (const PageIssue& issue : issues) {
+      auto known = [&issue](const PageIssue& i) { return i.page == issue.page; };
+      if (std::none_of(result_.lostImages.begin(), result_.lostImages.end(), known))
+        result_.lostImages.push_back(issue);
+    }
   }
 
   void write(const mdi::Document& document, Format format) {
@@ -347,16 +367,13 @@ class FileConversion {
   // TIFF keeps such a page as stored: a warning that other readers may not show it.
   void collectLosses() {
     for (const Written& w : written_) {
-      for (const PageIssue& issue : w.issues) {
-        if (w.format == Format::Tiff) {
-          result_.warnings.push_back("page " + std::to_string(issue.page) +
-                                     " in the TIFF: " + issue.reason);
-          continue;
-        }
-        auto known = [&issue](const PageIssue& i) { return i.page == issue.page; };
-        if (std::none_of(result_.lostImages.begin(), result_.lostImages.end(), known))
-          result_.lostImages.push_back(issue);
+      if (w.format != Format::Tiff) {
+        addLost(w.issues);
+        continue;
       }
+      for (const PageIssue& issue : w.issues)
+        result_.warnings.push_back("page " + std::to_string(issue.page) +
+                                   " in the TIFF: " + issue.reason);
     }
   }
 
@@ -365,13 +382,17 @@ class FileConversion {
   void commit(Written& w) {
     const std::string& path = w.file->path();
     OutputInfo out{path, w.format, w.file->size(), w.file->sha256()};
-    writeRecord(path, {result_.inputSize, result_.inputSha256, out.size, out.sha256});
+    writeRecord(path, {result_.inputSize, result_.inputSha256, out.size, out.sha256, result_.pages,
+                       result_.endedEarly, result_.endedEarlyAt,
+                       w.format == Format::Tiff ? std::vector<PageIssue>() : w.issues});
     try {
       w.file->commit(options_.force);
     } catch (const ExistsError&) {
       // Another run named it meanwhile: complete if provably this input's, else a conflict.
       FileInfo there = fileInfo(path);
-      std::string why = inputs_.count(there.identity) ? "it is an input" : unproven(path, there);
+      std::optional<Record> record;
+      std::string why =
+          inputs_.count(there.identity) ? "it is an input" : unproven(path, there, record);
       if (!why.empty())
         throw FileError(path +
                         " appeared while it was written and is not provably this "
@@ -392,7 +413,6 @@ class FileConversion {
   std::vector<Format> pending_;
   std::vector<Written> written_;
   std::string digestError_;
-  std::string checkedSha256_;
   size_t pagesReported_ = 0;
 };
 

@@ -5,14 +5,22 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "convert/Outputs.h"
 
 namespace convert {
 
+// With what the conversion lost, so that a run that finds the output complete says it again.
 struct Record {
   uint64_t inputSize = 0;
   std::string inputSha256;
   uint64_t outputSize = 0;
   std::string outputSha256;
+  size_t pagesRead = 0;
+  std::string endedEarly;
+  uint64_t endedEarlyAt = 0;
+  std::vector<PageIssue> lostImages;
 };
 
 // ".NAME.folirex.json" beside the output NAME.

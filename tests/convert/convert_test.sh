@@ -150,6 +150,23 @@ PY
 cp batch1.tif foreign.tif && cp batch2.mdi foreign.mdi && cp foreign.tif before.tif
 "$conv" -q --force -t tiff foreign.mdi foreign.tif 2>replace.txt && fail "an output replaced an input"
 grep -q "is an input of this run" replace.txt && cmp foreign.tif before.tif || fail "the input was changed"
+# Names that are not UTF-8 (a stray byte, an overlong "/", a surrogate): strictly valid JSON, and
+# each name given exactly as its bytes. --strict fails a file that lost pages, without outputs.
+mkdir names && for n in $'stray\xff' $'overlong\xc0\xaf' $'surrogate\xed\xa0\x80'; do
+  cp batch1.mdi "names/$n.mdi"
+done
+head -c 60000 mixed.mdi >names/lossy.mdi  # ends after its third page
+status=0
+"$conv" -q -t txt --strict --report names.json names 2>/dev/null || status=$?
+[ $status = 5 ] && [ ! -e names/lossy.txt ] || fail "--strict: exit $status, $(ls names)"
+python3 - <<'PY' || fail "the report's names"
+import json, os
+report = json.loads(open("names.json", "rb").read().decode("utf-8"))  # strict: fails on any misfit
+names = {bytes.fromhex(f["inputHex"]) for f in report["files"] if "inputHex" in f}
+assert names == {n for n in os.listdir(b"names") if n.startswith((b"stray", b"overlong", b"surrogate")) and n.endswith(b".mdi")}, names
+lossy = [f for f in report["files"] if f["input"] == "names/lossy.mdi"][0]
+assert lossy["status"] == "failed" and lossy["outputs"] == [], lossy
+PY
 status=0
 "$conv" --bogus 2>/dev/null || status=$?
 [ $status = 2 ] || fail "bad usage is exit $status, not 2"

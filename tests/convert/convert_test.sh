@@ -163,7 +163,7 @@ python3 - <<'PY' || fail "the report's names"
 import json, os
 report = json.loads(open("names.json", "rb").read().decode("utf-8"))  # strict: fails on any misfit
 names = {bytes.fromhex(f["inputHex"]) for f in report["files"] if "inputHex" in f}
-assert names == {n for n in os.listdir(b"names") if n.startswith((b"stray", b"overlong", b"surrogate")) and n.endswith(b".mdi")}, names
+assert names == {b"names/" + n for n in os.listdir(b"names") if n.startswith((b"stray", b"overlong", b"surrogate")) and n.endswith(b".mdi")}, names
 lossy = [f for f in report["files"] if f["input"] == "names/lossy.mdi"][0]
 assert lossy["status"] == "failed" and lossy["outputs"] == [], lossy
 PY

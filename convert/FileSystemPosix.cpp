@@ -106,6 +106,12 @@ class FileSource : public mdi::ByteSource {
   uint64_t size_ = 0;
 };
 
+// The folder's entry for a name just made is on the disk too, not only the file's bytes.
+void syncFolder(const std::string& path) {
+  Descriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0 || ::fsync(folder.get()) != 0) fail("Cannot sync the folder of", path);
+}
+
 }  // namespace
 
 FileInfo fileInfo(const std::string& path) {
@@ -154,12 +160,6 @@ std::string readListFile(const std::string& path) {
     if (n == 0) return text;
     text.append(buffer, size_t(n));
   }
-}
-
-// The folder's entry for a name just made is on the disk too, not only the file's bytes.
-void syncFolder(const std::string& path) {
-  Descriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (folder.get() < 0 || ::fsync(folder.get()) != 0) fail("Cannot sync the folder of", path);
 }
 
 bool isDirectory(const std::string& path) {

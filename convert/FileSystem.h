@@ -115,9 +115,9 @@ class OutputFile {
   // The SHA-256 of what was written: digested on the way when written from start to end, read
   // back otherwise.
   std::string sha256();
-  // Puts the file in place, on the disk, its folder synced. Without `replace`, an existing
-  // file wins: ExistsError then.
-  void commit(bool replace);
+  // Puts the file in place, on the disk, its folder synced unless the caller names another file
+  // there next and syncs then. Without `replace`, an existing file wins: ExistsError then.
+  void commit(bool replace, bool syncFolder = true);
   const std::string& path() const { return finalPath_; }
 
  private:

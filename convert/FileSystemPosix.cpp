@@ -263,7 +263,7 @@ uint64_t OutputFile::size() const {
   return uint64_t(st.st_size);
 }
 
-void OutputFile::commit(bool replace) {
+void OutputFile::commit(bool replace, bool sync) {
   if (::fsync(int(handle_)) != 0) fail("Cannot write", finalPath_);
   if (tempPath_.empty()) {
     // Give the unnamed file a name: the final one directly, or a hidden one to rename over
@@ -274,7 +274,7 @@ void OutputFile::commit(bool replace) {
       if (errno == EEXIST) throw ExistsError(finalPath_ + " already exists.");
       fail("Cannot write", finalPath_);
     }
-    if (!replace) return syncFolder(finalPath_);
+    if (!replace) return sync ? syncFolder(finalPath_) : void();
     tempPath_ = target;
   }
   if (replace) {
@@ -287,7 +287,7 @@ void OutputFile::commit(bool replace) {
     ::unlink(tempPath_.c_str());
   }
   tempPath_.clear();
-  syncFolder(finalPath_);
+  if (sync) syncFolder(finalPath_);
 }
 
 }  // namespace convert

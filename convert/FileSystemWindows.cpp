@@ -333,7 +333,8 @@ uint64_t OutputFile::size() const {
   return uint64_t(size.QuadPart);
 }
 
-void OutputFile::commit(bool replace) {
+// The rename is written through: nothing to sync after it.
+void OutputFile::commit(bool replace, bool) {
   HANDLE file = handleOf(handle_);
   if (!FlushFileBuffers(file)) fail("Cannot write", finalPath_);
   // Shown as an ordinary file before it has its name: a kill after the rename leaves no hidden

@@ -62,7 +62,9 @@ void writeRecord(const std::string& outputPath, const Record& record) {
   std::string text = j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
   OutputFile file(recordPathFor(outputPath));
   file.writeAt(0, text.data(), text.size());
-  file.commit(true);
+  // The output's name follows in the same folder, and that folder's sync puts both on the disk,
+  // in the order they were made on a journalling file system.
+  file.commit(true, false);
 }
 
 }  // namespace convert

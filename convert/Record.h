@@ -27,7 +27,8 @@ struct Record {
 std::string recordPathFor(const std::string& outputPath);
 // The output's record; none when there is none or it cannot be read as one.
 std::optional<Record> readRecord(const std::string& outputPath);
-// Replaces the output's record, on the disk before it returns.
+// Replaces the output's record, its bytes on the disk before it returns (its name with the
+// output's).
 void writeRecord(const std::string& outputPath, const Record& record);
 
 }  // namespace convert

@@ -449,15 +449,19 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
   // Fewer files than jobs, as with one long document: the slots left over help each file along.
   bool spareProcessor = threads < slots;
   std::atomic<size_t> next{0};
-  // Each job names a file's outputs, waiting for the disk, while it writes the next file's; the
-  // same thread digests the input meanwhile.
+  // Each job names a file's outputs, waiting for the disk, while it writes the next file's.
   auto work = [&] {
     Worker naming(true);
     for (size_t i = next++; i < jobs.size(); i = next++) {
       auto conversion = std::make_shared<FileConversion>(options, jobs[i], batch.inputs, progress,
                                                          spareProcessor);
       conversion->prepare();
-      if (conversion->needsInputDigest()) naming.post([conversion] { conversion->hashInput(); });
+      // The input's digest: beside its conversion when a processor is spare, else by the job
+      // itself, so that each job takes one processor as -j says.
+      if (conversion->needsInputDigest() && spareProcessor)
+        naming.post([conversion] { conversion->hashInput(); });
+      else if (conversion->needsInputDigest())
+        conversion->hashInput();
       conversion->write();
       naming.wait();  // the file before is named: a job has two files open at most
       naming.post([&, i, conversion] {

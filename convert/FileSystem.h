@@ -14,6 +14,8 @@
 
 namespace convert {
 
+class Sha256;
+
 // A file system refusal, with the path and the system's reason in its message.
 class FileError : public std::runtime_error {
  public:
@@ -39,8 +41,46 @@ inline size_t nameStart(const std::string& path) {
   return i;
 }
 
+// A refusal because a file is already there: the caller may find it to be what it wanted.
+class ExistsError : public FileError {
+ public:
+  using FileError::FileError;
+};
+
+// Which file a path names, whatever name reached it: device and inode, or on Windows the
+// volume's serial number and the file's index.
+struct FileIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator<(const FileIdentity& o) const {
+    return volume != o.volume ? volume < o.volume : index < o.index;
+  }
+  bool operator==(const FileIdentity& o) const { return volume == o.volume && index == o.index; }
+};
+
+enum class FileKind { Missing, Regular, Directory, Special };
+
+// What a path names, links followed, learnt without opening it (a FIFO never blocks).
+struct FileInfo {
+  FileKind kind = FileKind::Missing;
+  FileIdentity identity;
+  uint64_t size = 0;
+  std::string special;  // for Special: what it is ("a FIFO", "a device", "a socket")
+};
+
+FileInfo fileInfo(const std::string& path);
 bool isDirectory(const std::string& path);
 bool exists(const std::string& path);
+bool isAbsolute(const std::string& path);
+std::string currentFolder();
+// The path as the file system compares names: upper case where it ignores case (Windows).
+std::string nameKey(const std::string& path);
+// The whole of a list of inputs, from a file or a pipe.
+std::string readListFile(const std::string& path);
+// The input's SHA-256 in hexadecimal, and its size, read through once.
+std::string sha256OfFile(const std::string& path, uint64_t& size);
+// The current time in UTC, as ISO 8601 ("2026-12-09T14:05:00Z").
+std::string utcNow();
 // The entries of a folder (names only, sorted), without "." and "..".
 std::vector<std::string> listDirectory(const std::string& path);
 void makeDirectories(const std::string& path);
@@ -72,12 +112,21 @@ class OutputFile {
   void startSync(uint64_t offset, size_t size);
   size_t readAt(uint64_t offset, void* data, size_t size) const;
   uint64_t size() const;
-  // Puts the file in place. Without `replace`, an existing file wins: FileError then.
-  void commit(bool replace);
+  // The SHA-256 of what was written: digested on the way when written from start to end, read
+  // back otherwise.
+  std::string sha256();
+  // Puts the file in place, on the disk, its folder synced unless the caller names another file
+  // there next and syncs then. Without `replace`, an existing file wins: ExistsError then.
+  void commit(bool replace, bool syncFolder = true);
   const std::string& path() const { return finalPath_; }
 
  private:
+  void digest(uint64_t offset, const void* data, size_t size);
+
   std::string finalPath_;
+  std::unique_ptr<Sha256> digest_;
+  uint64_t digested_ = 0;      // bytes digested, from the start
+  bool inOrder_ = true;        // false once a write went elsewhere than after the bytes digested
   std::string tempPath_;       // empty when the file has no name until commit
   std::intptr_t handle_ = -1;  // the file descriptor, or on Windows the HANDLE
 };

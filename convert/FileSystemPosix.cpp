@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "convert/FileSystem.h"
+#include "convert/Sha256.h"
 
 namespace convert {
 
@@ -26,6 +27,27 @@ std::string folderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
 }
+
+const char* specialKind(mode_t mode) {
+  if (S_ISFIFO(mode)) return "a FIFO";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "not a regular file";
+}
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+
+ private:
+  int fd_;
+};
 
 std::string randomSuffix() {
   static thread_local std::mt19937_64 generator{std::random_device{}()};
@@ -48,7 +70,8 @@ std::string tempNameFor(const std::string& finalPath) {
 class FileSource : public mdi::ByteSource {
  public:
   explicit FileSource(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: a FIFO given as a document is refused below, never waited on.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) fail("Cannot open", path);
     struct stat st;
     if (::fstat(fd_, &st) != 0) {
@@ -56,9 +79,10 @@ class FileSource : public mdi::ByteSource {
       ::close(fd_);
       fail("Cannot read", path, error);
     }
-    if (S_ISDIR(st.st_mode)) {
+    if (!S_ISREG(st.st_mode)) {
       ::close(fd_);
-      throw FileError(path + " is a folder.");
+      if (S_ISDIR(st.st_mode)) throw FileError(path + " is a folder.");
+      throw FileError(path + " is " + specialKind(st.st_mode) + ", not a document: refused.");
     }
     size_ = uint64_t(st.st_size);
   }
@@ -82,7 +106,61 @@ class FileSource : public mdi::ByteSource {
   uint64_t size_ = 0;
 };
 
+// The folder's entry for a name just made is on the disk too, not only the file's bytes.
+void syncFolder(const std::string& path) {
+  Descriptor folder(::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (folder.get() < 0 || ::fsync(folder.get()) != 0) fail("Cannot sync the folder of", path);
+}
+
 }  // namespace
+
+FileInfo fileInfo(const std::string& path) {
+  FileInfo info;
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return info;
+  info.identity = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  info.size = uint64_t(st.st_size);
+  if (S_ISREG(st.st_mode)) {
+    info.kind = FileKind::Regular;
+  } else if (S_ISDIR(st.st_mode)) {
+    info.kind = FileKind::Directory;
+  } else {
+    info.kind = FileKind::Special;
+    info.special = specialKind(st.st_mode);
+  }
+  return info;
+}
+
+bool isAbsolute(const std::string& path) {
+  return !path.empty() && path[0] == '/';
+}
+
+std::string currentFolder() {
+  std::vector<char> buffer(4096);
+  while (!::getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE) fail("Cannot tell", "the current folder");
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+std::string nameKey(const std::string& path) {
+  return path;
+}
+
+std::string readListFile(const std::string& path) {
+  Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.get() < 0) fail("Cannot open", path);
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(file.get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) fail("Cannot read", path);
+    if (n == 0) return text;
+    text.append(buffer, size_t(n));
+  }
+}
 
 bool isDirectory(const std::string& path) {
   struct stat st;
@@ -152,6 +230,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
+  digest(offset, data, size);
   auto* in = static_cast<const char*>(data);
   while (size > 0) {
     ssize_t n = ::pwrite(int(handle_), in, size, off_t(offset));
@@ -184,7 +263,7 @@ uint64_t OutputFile::size() const {
   return uint64_t(st.st_size);
 }
 
-void OutputFile::commit(bool replace) {
+void OutputFile::commit(bool replace, bool sync) {
   if (::fsync(int(handle_)) != 0) fail("Cannot write", finalPath_);
   if (tempPath_.empty()) {
     // Give the unnamed file a name: the final one directly, or a hidden one to rename over
@@ -192,22 +271,23 @@ void OutputFile::commit(bool replace) {
     std::string self = "/proc/self/fd/" + std::to_string(int(handle_));
     std::string target = replace ? tempNameFor(finalPath_) : finalPath_;
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-      if (errno == EEXIST) throw FileError(finalPath_ + " already exists.");
+      if (errno == EEXIST) throw ExistsError(finalPath_ + " already exists.");
       fail("Cannot write", finalPath_);
     }
-    if (!replace) return;
+    if (!replace) return sync ? syncFolder(finalPath_) : void();
     tempPath_ = target;
   }
   if (replace) {
     if (::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) fail("Cannot write", finalPath_);
   } else if (::link(tempPath_.c_str(), finalPath_.c_str()) != 0) {
     // A hard link never replaces what is there: another run's output wins.
-    if (errno == EEXIST) throw FileError(finalPath_ + " already exists.");
+    if (errno == EEXIST) throw ExistsError(finalPath_ + " already exists.");
     fail("Cannot write", finalPath_);
   } else {
     ::unlink(tempPath_.c_str());
   }
   tempPath_.clear();
+  if (sync) syncFolder(finalPath_);
 }
 
 }  // namespace convert

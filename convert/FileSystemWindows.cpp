@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "convert/FileSystem.h"
+#include "convert/Sha256.h"
 
 namespace convert {
 
@@ -99,6 +100,8 @@ class FileSource : public mdi::ByteSource {
         wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr));
     if (!file_->valid()) fail("Cannot open", path);
+    if (GetFileType(file_->get()) != FILE_TYPE_DISK)
+      throw FileError(path + " is a device or a pipe, not a document: refused.");
     LARGE_INTEGER size;
     if (!GetFileSizeEx(file_->get(), &size)) fail("Cannot read", path);
     size_ = uint64_t(size.QuadPart);
@@ -137,6 +140,67 @@ bool setDeleteOnClose(HANDLE file, bool remove) {
 }
 
 }  // namespace
+
+FileInfo fileInfo(const std::string& path) {
+  FileInfo info;
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(wide(path).c_str(), GetFileExInfoStandard, &data)) return info;
+  bool folder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+  // Opened for its attributes only, following links; a folder needs backup semantics.
+  Handle file(CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION byHandle;
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &byHandle)) return info;
+  info.identity = {byHandle.dwVolumeSerialNumber,
+                   uint64_t(byHandle.nFileIndexHigh) << 32 | byHandle.nFileIndexLow};
+  info.size = uint64_t(byHandle.nFileSizeHigh) << 32 | byHandle.nFileSizeLow;
+  if (folder) {
+    info.kind = FileKind::Directory;
+  } else if (GetFileType(file.get()) == FILE_TYPE_DISK) {
+    info.kind = FileKind::Regular;
+  } else {
+    info.kind = FileKind::Special;
+    info.special = "a device or a pipe";
+  }
+  return info;
+}
+
+bool isAbsolute(const std::string& path) {
+  return (path.size() >= 3 && path[1] == ':' && isSeparator(path[2])) ||
+         (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1]));
+}
+
+std::string currentFolder() {
+  DWORD n = GetCurrentDirectoryW(0, nullptr);
+  std::wstring folder(n, L'\0');
+  n = GetCurrentDirectoryW(n, folder.data());
+  if (n == 0) fail("Cannot tell", "the current folder");
+  return utf8(folder.data(), n);
+}
+
+std::string nameKey(const std::string& path) {
+  std::wstring w = wide(path);
+  CharUpperBuffW(w.data(), DWORD(w.size()));
+  return utf8(w.data(), w.size());
+}
+
+std::string readListFile(const std::string& path) {
+  Handle file(CreateFileW(wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) fail("Cannot open", path);
+  std::string text;
+  char buffer[65536];
+  for (;;) {
+    DWORD n = 0;
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &n, nullptr)) {
+      if (GetLastError() == ERROR_BROKEN_PIPE) return text;  // the writer is done
+      fail("Cannot read", path);
+    }
+    if (n == 0) return text;
+    text.append(buffer, n);
+  }
+}
 
 bool isDirectory(const std::string& path) {
   DWORD attributes = GetFileAttributesW(wide(path).c_str());
@@ -239,6 +303,7 @@ OutputFile::~OutputFile() {
 }
 
 void OutputFile::writeAt(uint64_t offset, const void* data, size_t size) {
+  digest(offset, data, size);
   auto* in = static_cast<const char*>(data);
   while (size > 0) {
     OVERLAPPED o = at(offset);
@@ -268,11 +333,18 @@ uint64_t OutputFile::size() const {
   return uint64_t(size.QuadPart);
 }
 
-void OutputFile::commit(bool replace) {
+// The rename is written through: nothing to sync after it.
+void OutputFile::commit(bool replace, bool) {
   HANDLE file = handleOf(handle_);
   if (!FlushFileBuffers(file)) fail("Cannot write", finalPath_);
-  // Kept from here on: a kill before the rename below leaves the hidden name, never a partial
-  // file under the output's own name.
+  // Shown as an ordinary file before it has its name: a kill after the rename leaves no hidden
+  // file there.
+  FILE_BASIC_INFO basic{};
+  basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+  if (!SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic))
+    fail("Cannot write", finalPath_);
+  // Kept from here on: a kill before the rename below leaves the temporary name, never a
+  // partial file under the output's own name.
   if (!setDeleteOnClose(file, false)) fail("Cannot write", finalPath_);
   CloseHandle(file);
   handle_ = -1;
@@ -281,10 +353,9 @@ void OutputFile::commit(bool replace) {
     DWORD error = GetLastError();
     // Without replacing, an existing file wins: another run's output is left as it is.
     if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS)
-      throw FileError(finalPath_ + " already exists.");
+      throw ExistsError(finalPath_ + " already exists.");
     fail("Cannot write", finalPath_, error);
   }
-  SetFileAttributesW(wide(finalPath_).c_str(), FILE_ATTRIBUTE_NORMAL);
   tempPath_.clear();
 }
 

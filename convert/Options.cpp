@@ -30,11 +30,17 @@ unsigned jobCount(const std::string& text) {
 const char* usageText() {
   return "Usage: folirex-convert [options] INPUT...\n"
          "Converts documents (.mdi, .tif, .tiff, or folders of them) to searchable PDF,\n"
-         "standard TIFF or text. Outputs are named after their inputs.\n"
+         "standard TIFF or text. Outputs are named after their inputs (an .mdi's without\n"
+         "its extension, a TIFF's with it) and mirror where they are.\n"
          "\n"
          "  -t, --to pdf|tiff|txt   output format; repeat for several (default: pdf)\n"
-         "  -o, --output DIR        write outputs to DIR (default: beside each input)\n"
-         "      --force             replace existing outputs (otherwise they are skipped)\n"
+         "  -o, --output DIR        write outputs to DIR (default: beside each input), each\n"
+         "                          in the folders that lead to its input from its base\n"
+         "      --base DIR          the base of inputs that are files (default: the current\n"
+         "                          folder; a folder given is its documents' base)\n"
+         "      --force             replace existing outputs (otherwise those provably this\n"
+         "                          input's are skipped and any other file is a conflict)\n"
+         "      --strict            a file that lost pages fails and gets no output\n"
          "  -j, --jobs N            files converted at once (default: one a processor);\n"
          "                          jobs that no file needs help the others along\n"
          "      --report FILE.json  write what happened to each file\n"
@@ -45,7 +51,8 @@ const char* usageText() {
          "      --version           the program's version\n"
          "\n"
          "Exit status: 0 when every file converted or was already done, 1 when any\n"
-         "failed (the others are still converted), 2 for bad usage.\n";
+         "failed (the others are still converted), 4 when pages were lost (a document\n"
+         "ending early, an image not carried), 5 for both, 2 for bad usage.\n";
 }
 
 const char* extensionOf(Format format) {
@@ -105,8 +112,12 @@ Options parseOptions(const std::vector<std::string>& arguments) {
       o.reportPath = next();
     } else if (arg == "--files-from") {
       o.filesFrom = next();
+    } else if (arg == "--base") {
+      o.base = next();
     } else if (arg == "--force" && !hasValue) {
       o.force = true;
+    } else if (arg == "--strict" && !hasValue) {
+      o.strict = true;
     } else if (arg == "-r" || arg == "--recursive") {
       o.recursive = true;
     } else if (arg == "-q" || arg == "--quiet") {

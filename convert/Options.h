@@ -11,12 +11,15 @@ enum class Format { Pdf, Tiff, Txt };
 
 struct Options {
   std::vector<Format> formats;
-  std::vector<std::string> inputs;
-  std::string filesFrom;   // a list of inputs, one a line
+  std::vector<std::string> inputs;  // from the command line
+  std::vector<std::string> listed;  // from the list
+  std::string filesFrom;            // a list of inputs, one a line
+  std::string base;        // what outputs mirror inputs' places from; empty: the current folder
   std::string outputDir;   // empty: beside each input
   std::string reportPath;  // empty: no report
   unsigned jobs = 0;       // 0: one a processor
   bool force = false;
+  bool strict = false;  // a file that lost pages fails, without outputs
   bool recursive = false;
   bool quiet = false;
   bool help = false;

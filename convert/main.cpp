@@ -6,6 +6,7 @@
 
 #include "convert/Batch.h"
 #include "convert/FileSystem.h"
+#include "convert/Report.h"
 
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -19,13 +20,15 @@ namespace {
 
 using namespace convert;
 
+// Exit statuses, documented in the usage text, the manual page and the README.
+constexpr int kFailed = 1;
+constexpr int kBadUsage = 2;
+constexpr int kPagesLost = 4;
+
 std::string listText(const std::string& path) {
   if (path == "-") return std::string(std::istreambuf_iterator<char>(std::cin), {});
   try {
-    std::unique_ptr<mdi::ByteSource> file = openInput(path);
-    std::string text(size_t(file->size()), '\0');
-    file->read(0, text.data(), text.size());
-    return text;
+    return readListFile(path);
   } catch (const std::exception& e) {
     throw UsageError(std::string("cannot read the list: ") + e.what());
   }
@@ -44,21 +47,26 @@ std::vector<std::string> readList(const std::string& path) {
   return lines;
 }
 
-void writeReport(const std::string& path, const std::string& json) {
+void writeReport(const std::string& path, const std::string& json, const Batch& batch) {
+  if (batch.inputs.count(fileInfo(path).identity))
+    throw FileError(path + " is an input of this run, which is never replaced.");
   OutputFile file(path);
   file.writeAt(0, json.data(), json.size());
   file.commit(true);
+}
+
+void say(const std::string& line) {
+  writeStderr("folirex-convert: " + line + "\n");
 }
 
 int run(const std::vector<std::string>& arguments) {
   Options options;
   try {
     options = parseOptions(arguments);
-    if (!options.filesFrom.empty())
-      for (std::string& input : readList(options.filesFrom)) options.inputs.push_back(input);
+    if (!options.filesFrom.empty()) options.listed = readList(options.filesFrom);
   } catch (const UsageError& e) {
     writeStderr("folirex-convert: " + std::string(e.what()) + "\nTry 'folirex-convert --help'.\n");
-    return 2;
+    return kBadUsage;
   }
   if (options.help) {
     std::fputs(usageText(), stdout);
@@ -68,27 +76,38 @@ int run(const std::vector<std::string>& arguments) {
     std::printf("folirex-convert %s\n", FOLIREX_VERSION);
     return 0;
   }
-  std::vector<FileResult> results = runBatch(options, gatherJobs(options));
-  bool failed = false;
+  RunInfo info{FOLIREX_VERSION, utcNow(), ""};
+  Batch batch = gatherJobs(options);
+  std::vector<FileResult> results = runBatch(options, batch);
+  info.ended = utcNow();
+  int status = 0;
+  // Everything lost or refused is said, -q or not: -q hides only the progress line.
+  for (const std::string& warning : batch.warnings) say(warning);
   for (const FileResult& r : results) {
     if (r.status == FileResult::Status::Failed) {
-      failed = true;
-      writeStderr("folirex-convert: " + r.input + ": " + r.error + "\n");
+      status |= kFailed;
+      say(r.input + ": " + r.error);
     }
-    for (const PageIssue& issue : r.undecodable)
-      if (!options.quiet)
-        writeStderr("folirex-convert: " + r.input + ": page " + std::to_string(issue.page) + ": " +
-                    issue.reason + "\n");
+    if (!r.endedEarly.empty()) {
+      status |= kPagesLost;
+      say(r.input + ": the document ends after page " + std::to_string(r.pages) + ": " +
+          r.endedEarly);
+    }
+    for (const PageIssue& issue : r.lostImages) {
+      status |= kPagesLost;
+      say(r.input + ": page " + std::to_string(issue.page) + ": " + issue.reason);
+    }
+    for (const std::string& warning : r.warnings) say(r.input + ": " + warning);
   }
   if (!options.reportPath.empty()) {
     try {
-      writeReport(options.reportPath, reportJson(results));
+      writeReport(options.reportPath, reportJson(info, batch, results), batch);
     } catch (const std::exception& e) {
-      writeStderr("folirex-convert: the report: " + std::string(e.what()) + "\n");
-      return 1;
+      say("the report: " + std::string(e.what()));
+      return status | kFailed;
     }
   }
-  return failed ? 1 : 0;
+  return status;
 }
 
 // Every page takes and frees buffers of a few hundred kilobytes (qpdf's stream buffers, zlib's

@@ -15,8 +15,9 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 # call from it: the package that owns the command's file, so that dpkg can tell.
 COMMANDS=(
   "bash: bash"
-  "coreutils: basename cat chmod chown chroot cp cut date dd dirname env head id install ln ls md5sum mkdir
-   mktemp mv nproc od readlink realpath rm seq sleep sort split stat tail tee timeout touch tr truncate wc"
+  "coreutils: basename cat chmod chown chroot comm cp cut date dd dirname env head id install ln ls md5sum mkdir
+   mkfifo mktemp mv nproc od readlink realpath rm seq sha256sum sleep sort split stat tail tee timeout touch tr
+   truncate wc"
   "diffutils: cmp diff"
   "findutils: find"
   "grep: grep"
@@ -68,7 +69,7 @@ COMMANDS=(
 # that the scripts call.
 PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
-          libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev libxxhash-dev g++)
+          libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev libxxhash-dev nlohmann-json3-dev g++)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 
 ensure_packages() {

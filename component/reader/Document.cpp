@@ -466,11 +466,18 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
     if (!visited.insert(offset).second) break;
     try {
       doc.pages_.push_back(parser.readPage(offset, doc.pages_.size() + 1));
-    } catch (const ReadError&) {
+    } catch (const ReadError& e) {
       if (doc.pages_.empty()) throw;
-      break;  // a broken link or a damaged page: the pages before it are the document
+      // A broken link or a damaged page: the pages before it are the document.
+      doc.endedEarly_ = e.what();
+      doc.endedEarlyAt_ = offset;
+      break;
     }
     offset = parser.nextIfd();
+  }
+  if (offset != 0 && doc.pages_.size() >= kMaxPages && doc.endedEarly_.empty()) {
+    doc.endedEarly_ = "More than " + std::to_string(kMaxPages) + " pages: the rest are not read.";
+    doc.endedEarlyAt_ = offset;
   }
   return doc;
 }

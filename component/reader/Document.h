@@ -109,6 +109,10 @@ class Document {
   bool decodable(size_t index, const std::vector<DataChunk>& chunks) const;
   bool bigEndian() const { return bigEndian_; }
   const ByteSource& source() const { return *source_; }
+  // Why the chain of directories stopped before its end mark (the link after the last page
+  // read could not be followed), with the link's target; empty when the document is whole.
+  const std::string& endedEarly() const { return endedEarly_; }
+  uint64_t endedEarlyAt() const { return endedEarlyAt_; }
 
   // The bytes of a one-page TIFF ("II" or "MM") whose only directory is this
   // page's, read through to the document's own bytes: what a codec is handed.
@@ -118,6 +122,8 @@ class Document {
   std::shared_ptr<ByteSource> source_;
   std::vector<Page> pages_;
   bool bigEndian_ = false;
+  std::string endedEarly_;
+  uint64_t endedEarlyAt_ = 0;
 };
 
 // Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian

@@ -195,7 +195,7 @@ TEST(Container, RefusesBadFilesNamingTheReason) {
 }
 
 // Damaged archives show what can be read: a broken link or a damaged page ends the document
-// at the page before it, and a malformed optional tag counts as absent.
+// at the page before it, saying where and why, and a malformed optional tag counts as absent.
 TEST(Container, ShowsThePagesBeforeTheDamage) {
   docwriter::Written good = docwriter::write(threeMixedPages(), Header::EP);
   auto cut = [&good](uint64_t length) {
@@ -208,18 +208,22 @@ TEST(Container, ShowsThePagesBeforeTheDamage) {
     const char* name;
     std::vector<uint8_t> bytes;
     size_t pages;
+    uint64_t endedAt;
   };
   const Row rows[] = {
-      {"link after page 2 past the end", linkPastTheEnd, 2},
-      {"cut in the last directory", cut(good.pages[2].ifdOffset + 20), 2},
-      {"cut in the last image", cut(good.pages[2].dataOffset + 10), 2},
+      {"link after page 2 past the end", linkPastTheEnd, 2, farAway},
+      {"cut in the last directory", cut(good.pages[2].ifdOffset + 20), 2, good.pages[2].ifdOffset},
+      {"cut in the last image", cut(good.pages[2].dataOffset + 10), 2, good.pages[2].ifdOffset},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     mdi::Document doc = openBytes(row.bytes);
     EXPECT_EQ(row.pages, doc.pageCount());
     EXPECT_EQ(good.pages[1].ifdOffset, doc.page(1).ifdOffset);
+    EXPECT_NE(std::string::npos, doc.endedEarly().find("page 3")) << doc.endedEarly();
+    EXPECT_EQ(row.endedAt, doc.endedEarlyAt());
   }
+  EXPECT_EQ("", openBytes(good.bytes).endedEarly());
 
   PageSpec oddResolution = patternPage(40, 30, 1, Codec::None);
   oddResolution.dpi = 300;

@@ -2,8 +2,6 @@
 
 #include <olectl.h>
 
-#include "imaging/MODI_TLB.h"
-
 using framework::ComPtr;
 
 namespace imaging {
@@ -216,13 +214,13 @@ STDMETHODIMP ContainerSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
 
 // -- EventSink ----------------------------------------------------------------------------------
 
-ComPtr<EventSink> EventSink::create(Handler handler) {
-  return ComPtr<EventSink>::adopt(new EventSink(std::move(handler)));
+ComPtr<EventSink> EventSink::create(REFIID events, Handler handler) {
+  return ComPtr<EventSink>::adopt(new EventSink(events, std::move(handler)));
 }
 
 STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == MODI_TLB::DIID_IMiDocViewEvents) {
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == events_) {
     *object = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;

@@ -95,13 +95,13 @@ class ContainerSite final : public IOleClientSite,
   RECT bounds_;
 };
 
-// Receives the control's events and hands each id to a callback, which must
-// not throw. Detached, it drops every event: the control may still raise some
-// while it is being torn down.
+// Receives the control's events, answering as the control's event interface
+// `events`, and hands each id to a callback, which must not throw. Detached, it drops every event:
+// the control may still raise some while it is being torn down.
 class EventSink final : public IDispatch {
  public:
   using Handler = std::function<void(DISPID)>;
-  static framework::ComPtr<EventSink> create(Handler handler);
+  static framework::ComPtr<EventSink> create(REFIID events, Handler handler);
   void detach() { handler_ = nullptr; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
@@ -115,10 +115,11 @@ class EventSink final : public IDispatch {
                       VARIANT* result, EXCEPINFO* excep, UINT* argumentError) override;
 
  private:
-  explicit EventSink(Handler handler) : handler_(std::move(handler)) {}
+  EventSink(REFIID events, Handler handler) : events_(events), handler_(std::move(handler)) {}
   ~EventSink() = default;
 
   LONG references_ = 1;
+  IID events_;
   Handler handler_;
 };
 

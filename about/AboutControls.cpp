@@ -1,6 +1,7 @@
 #include "about/AboutControls.h"
 
 #include "framework/Exception.h"
+#include "framework/Forms.h"
 
 namespace about {
 
@@ -122,13 +123,8 @@ void PictureBox::Paint(HDC dc) const {
 }
 
 LRESULT CALLBACK PictureBox::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* created = static_cast<PictureBox*>(create->lpCreateParams);
-    created->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  auto* picture = reinterpret_cast<PictureBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* picture = framework::WindowObject<PictureBox>(hwnd, msg, lParam);
+  if (msg == WM_NCCREATE && picture) picture->hwnd_ = hwnd;
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;

@@ -54,35 +54,25 @@ T Require(T handle) {
   return handle;
 }
 
-struct FreeGdiObject {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-struct FreeDc {
-  void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct FreeIcon {
-  void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-struct FreeGlobal {
-  void operator()(HGLOBAL block) const { GlobalFree(block); }
-};
-struct FreePrinter {
-  void operator()(HANDLE printer) const { ClosePrinter(printer); }
-};
-struct FreeBstr {
-  void operator()(BSTR text) const { SysFreeString(text); }
+// The system function that frees a kind of handle, as a type.
+template <auto free>
+struct FreeWith {
+  template <class T>
+  void operator()(T handle) const {
+    free(handle);
+  }
 };
 
 // Pens, brushes, fonts, regions and bitmaps.
 template <class T>
-using GdiObject = Owned<T, FreeGdiObject>;
+using GdiObject = Owned<T, FreeWith<DeleteObject>>;
 using Bitmap = GdiObject<HBITMAP>;
-using Icon = Owned<HICON, FreeIcon>;
-using GlobalMemory = Owned<HGLOBAL, FreeGlobal>;
-using Printer = Owned<HANDLE, FreePrinter>;
+using Icon = Owned<HICON, FreeWith<DestroyIcon>>;
+using GlobalMemory = Owned<HGLOBAL, FreeWith<GlobalFree>>;
+using Printer = Owned<HANDLE, FreeWith<ClosePrinter>>;
 
 // A memory device context compatible with `dc` (the screen when null).
-class MemoryDc : public Owned<HDC, FreeDc> {
+class MemoryDc : public Owned<HDC, FreeWith<DeleteDC>> {
  public:
   explicit MemoryDc(HDC dc = nullptr) : Owned(Require(CreateCompatibleDC(dc))) {}
 };
@@ -139,7 +129,7 @@ struct BitmapInfo {
   BITMAPINFO* get() { return reinterpret_cast<BITMAPINFO*>(this); }
 };
 
-class Bstr : public Owned<BSTR, FreeBstr> {
+class Bstr : public Owned<BSTR, FreeWith<SysFreeString>> {
  public:
   Bstr() = default;
   // A copy of `text`; throws when the system has no memory for it.

@@ -6,6 +6,23 @@ using framework::ComPtr;
 
 namespace imaging {
 
+// -- DispatchById -------------------------------------------------------------------------------
+
+STDMETHODIMP DispatchById::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP DispatchById::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP DispatchById::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+  return E_NOTIMPL;
+}
+
 // -- ContainerSite ------------------------------------------------------------------------------
 
 ComPtr<ContainerSite> ContainerSite::create(HWND parent, const RECT& bounds) {
@@ -186,21 +203,6 @@ STDMETHODIMP ContainerSite::ShowPropertyFrame() {
   return E_NOTIMPL;
 }
 
-STDMETHODIMP ContainerSite::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP ContainerSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP ContainerSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
-
 // The control runs in user mode; every other ambient property takes its default.
 STDMETHODIMP ContainerSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
                                    VARIANT* result, EXCEPINFO*, UINT*) {
@@ -237,21 +239,6 @@ STDMETHODIMP_(ULONG) EventSink::Release() {
   LONG left = InterlockedDecrement(&references_);
   if (left == 0) delete this;
   return left;
-}
-
-STDMETHODIMP EventSink::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
 }
 
 // Every event returns normally, whatever the handler does with it.

@@ -48,27 +48,35 @@ void TForm1::AboutFolirex1Click() {
 
 void TForm1::OpenDocument(const std::string& name) {
   SetDocumentCommands(false);
-  const std::string programName = framework::LoadStr(IDS_PROGRAM_NAME);
   if (name.empty()) {
-    SetCaption(programName);
-    framework::Application->SetTitle(programName);
-    status.SetPanelText(1, "");
-    mdi->SetFileName("");
+    CloseDocument();
     return;
   }
   // A missing file is not reported: the view keeps what it shows.
   DWORD attributes = GetFileAttributesA(name.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return;
   LastFileName = name;
-  framework::RunOrShowError(Handle(), IDS_FAILED_TO_OPEN, [&] {
-    mdi->SetFileName(name);
-    if (mdi->PageCount() == 0) throw framework::Exception("The document has no pages");
-    const std::string caption = programName + " - " + name;
-    SetCaption(caption);
-    framework::Application->SetTitle(caption);
-    status.SetPanelText(1, "Page 1 of " + std::to_string(mdi->PageCount()));
-    SetDocumentCommands(true);
-  });
+  framework::RunOrShowError(Handle(), IDS_FAILED_TO_OPEN, [&] { LoadDocument(name); });
+}
+
+// Each step shows at once: a failure leaves the steps before it done.
+void TForm1::LoadDocument(const std::string& name) {
+  mdi->SetFileName(name);
+  if (mdi->PageCount() == 0) throw framework::Exception("The document has no pages");
+  ShowTitle(framework::LoadStr(IDS_PROGRAM_NAME) + " - " + name);
+  status.SetPanelText(1, "Page 1 of " + std::to_string(mdi->PageCount()));
+  SetDocumentCommands(true);
+}
+
+void TForm1::CloseDocument() {
+  ShowTitle(framework::LoadStr(IDS_PROGRAM_NAME));
+  status.SetPanelText(1, "");
+  mdi->SetFileName("");
+}
+
+void TForm1::ShowTitle(const std::string& title) {
+  SetCaption(title);
+  framework::Application->SetTitle(title);
 }
 
 void TForm1::Open0Execute() {

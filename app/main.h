@@ -130,6 +130,10 @@ class TForm1 : public framework::TForm {
   void CreateMenus();
   void CreateImages();
   void LayoutControls();
+  // The steps of opening and closing a document, and the caption and task-bar text.
+  void LoadDocument(const std::string& name);
+  void CloseDocument();
+  void ShowTitle(const std::string& title);
   // Enables or disables the document commands and shows or hides their menus.
   void SetDocumentCommands(bool enabled);
   // Marks `chosen` alone among the magnification commands, then asks the view.

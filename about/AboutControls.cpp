@@ -1,6 +1,7 @@
 #include "about/AboutControls.h"
 
 #include "framework/Exception.h"
+#include "framework/Forms.h"
 
 namespace about {
 
@@ -81,8 +82,6 @@ HWND CreatePanel(HWND parent, const Bounds& bounds) {
 
 PictureBox::~PictureBox() {
   if (hwnd_) SetWindowLongPtrA(hwnd_, GWLP_USERDATA, 0);
-  if (icon_) DestroyIcon(icon_);
-  if (bitmap_) DeleteObject(bitmap_);
 }
 
 void PictureBox::Create(HWND parent, const Bounds& bounds) {
@@ -91,14 +90,12 @@ void PictureBox::Create(HWND parent, const Bounds& bounds) {
 }
 
 void PictureBox::SetIcon(HICON icon) {
-  if (icon_) DestroyIcon(icon_);
-  icon_ = icon;
+  icon_.reset(icon);
   if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void PictureBox::SetBitmap(HBITMAP bitmap) {
-  if (bitmap_) DeleteObject(bitmap_);
-  bitmap_ = bitmap;
+  bitmap_.reset(bitmap);
   if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
@@ -115,26 +112,19 @@ void PictureBox::Paint(HDC dc) const {
   OffsetViewportOrgEx(dc, -corner.x, -corner.y, &origin);
   SendMessageA(parent, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
   SetViewportOrgEx(dc, origin.x, origin.y, nullptr);
-  if (icon_) DrawIconEx(dc, 0, 0, icon_, 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
+  if (icon_) DrawIconEx(dc, 0, 0, icon_.get(), 0, 0, 0, nullptr, DI_NORMAL | DI_DEFAULTSIZE);
   if (bitmap_) {
     BITMAP info = {};
-    GetObjectA(bitmap_, sizeof info, &info);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(source, bitmap_);
-    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-    SelectObject(source, previous);
-    DeleteDC(source);
+    GetObjectA(bitmap_.get(), sizeof info, &info);
+    framework::MemoryDc source(dc);
+    framework::Selected picture(source.get(), bitmap_.get());
+    BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, source.get(), 0, 0, SRCCOPY);
   }
 }
 
 LRESULT CALLBACK PictureBox::WndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* created = static_cast<PictureBox*>(create->lpCreateParams);
-    created->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
-  }
-  auto* picture = reinterpret_cast<PictureBox*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* picture = framework::WindowObject<PictureBox>(hwnd, msg, lParam);
+  if (msg == WM_NCCREATE && picture) picture->hwnd_ = hwnd;
   switch (msg) {
     case WM_ERASEBKGND:
       return 1;

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "framework/Handles.h"
+
 namespace about {
 
 // Left, top, width and height in the parent's client area.
@@ -36,8 +38,8 @@ class PictureBox {
   void Paint(HDC dc) const;
 
   HWND hwnd_ = nullptr;
-  HICON icon_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
+  framework::Icon icon_;
+  framework::Bitmap bitmap_;
 };
 
 }  // namespace about

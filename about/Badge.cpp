@@ -1,39 +1,24 @@
 #include "about/Badge.h"
 
-#include "framework/Exception.h"
+#include "framework/Handles.h"
 
 namespace about {
 
 namespace {
 
-// GDI objects made and selected for one drawing, released in reverse order.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object)
-      : dc_(dc), object_(object), previous_(SelectObject(dc, object)) {}
-  ~Selected() {
-    SelectObject(dc_, previous_);
-    DeleteObject(object_);
-  }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ object_;
-  HGDIOBJ previous_;
-};
+using framework::GdiObject;
+using framework::Selected;
 
 void FillBox(HDC dc, int left, int top, int right, int bottom, COLORREF colour) {
   RECT box = {left, top, right, bottom};
-  HBRUSH brush = CreateSolidBrush(colour);
-  FillRect(dc, &box, brush);
-  DeleteObject(brush);
+  GdiObject<HBRUSH> brush(CreateSolidBrush(colour));
+  FillRect(dc, &box, brush.get());
 }
 
 void RoundBox(HDC dc, const RECT& box, int corner, COLORREF fill, COLORREF edge) {
-  Selected pen(dc, CreatePen(PS_SOLID, 1, edge));
-  Selected brush(dc, CreateSolidBrush(fill));
+  GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, edge));
+  GdiObject<HBRUSH> brush(CreateSolidBrush(fill));
+  Selected drawing(dc, pen.get()), filling(dc, brush.get());
   RoundRect(dc, box.left, box.top, box.right, box.bottom, corner, corner);
 }
 
@@ -45,23 +30,24 @@ COLORREF Mix(COLORREF from, COLORREF to, int step, int steps) {
 
 // The "Donate" button: a rounded, golden gradient with a darker rim.
 void DrawButton(HDC dc, const RECT& box) {
-  HRGN shape = CreateRoundRectRgn(box.left, box.top, box.right + 1, box.bottom + 1, 14, 14);
-  SelectClipRgn(dc, shape);
+  GdiObject<HRGN> shape(
+      CreateRoundRectRgn(box.left, box.top, box.right + 1, box.bottom + 1, 14, 14));
+  SelectClipRgn(dc, shape.get());
   const int rows = box.bottom - box.top;
   for (int row = 0; row < rows; ++row)
     FillBox(dc, box.left, box.top + row, box.right, box.top + row + 1,
             Mix(RGB(255, 228, 140), RGB(245, 160, 35), row, rows - 1));
   SelectClipRgn(dc, nullptr);
-  DeleteObject(shape);
-  Selected pen(dc, CreatePen(PS_SOLID, 1, RGB(190, 115, 20)));
-  Selected hollow(dc, GetStockObject(NULL_BRUSH));  // deleting a stock object is harmless
+  GdiObject<HPEN> rim(CreatePen(PS_SOLID, 1, RGB(190, 115, 20)));
+  Selected drawing(dc, rim.get()), hollow(dc, GetStockObject(NULL_BRUSH));
   RoundRect(dc, box.left, box.top, box.right, box.bottom, 14, 14);
 }
 
 void Label(HDC dc, const char* text, RECT box, int height, int weight, COLORREF colour) {
-  Selected font(dc, CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
-                                DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+  GdiObject<HFONT> font(CreateFontA(height, 0, 0, 0, weight, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                                    DEFAULT_PITCH | FF_SWISS, "Tahoma"));
+  Selected writing(dc, font.get());
   SetTextColor(dc, colour);
   SetBkMode(dc, TRANSPARENT);
   ::DrawTextA(dc, text, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -71,8 +57,8 @@ void Label(HDC dc, const char* text, RECT box, int height, int weight, COLORREF 
 void DrawPadlock(HDC dc, int left, int top) {
   const COLORREF metal = RGB(90, 90, 100);
   {
-    Selected pen(dc, CreatePen(PS_SOLID, 2, metal));
-    Selected hollow(dc, GetStockObject(NULL_BRUSH));  // deleting a stock object is harmless
+    GdiObject<HPEN> pen(CreatePen(PS_SOLID, 2, metal));
+    Selected drawing(dc, pen.get()), hollow(dc, GetStockObject(NULL_BRUSH));
     Arc(dc, left + 1, top, left + 8, top + 8, left + 8, top + 4, left + 1, top + 4);
     MoveToEx(dc, left + 1, top + 4, nullptr);
     LineTo(dc, left + 1, top + 6);
@@ -98,8 +84,9 @@ void DrawCard(HDC dc, int left, int top, COLORREF body, COLORREF accent, CardMar
       FillBox(dc, left + 1, top + 3, left + width - 1, top + 6, accent);
       break;
     case CardMark::Circles: {
-      Selected pen(dc, CreatePen(PS_SOLID, 1, accent));
-      Selected brush(dc, CreateSolidBrush(accent));
+      GdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, accent));
+      GdiObject<HBRUSH> brush(CreateSolidBrush(accent));
+      Selected drawing(dc, pen.get()), filling(dc, brush.get());
       Ellipse(dc, left + 13, top + 3, left + 19, top + 9);
       Ellipse(dc, left + 16, top + 3, left + 22, top + 9);
       break;
@@ -143,18 +130,14 @@ HBITMAP CreateDonationBadge() {
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biCompression = BI_RGB;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) framework::raiseLastError();
-  HDC dc = CreateCompatibleDC(nullptr);
-  if (!dc) {
-    DeleteObject(bitmap);
-    framework::raiseLastError();
+  framework::Bitmap bitmap(
+      framework::Require(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)));
+  {
+    framework::MemoryDc dc;
+    Selected canvas(dc.get(), bitmap.get());
+    DrawBadge(dc.get());
   }
-  HGDIOBJ previous = SelectObject(dc, bitmap);
-  DrawBadge(dc);
-  SelectObject(dc, previous);
-  DeleteDC(dc);
-  return bitmap;
+  return bitmap.release();
 }
 
 }  // namespace about

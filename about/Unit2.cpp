@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include "about/Badge.h"
-#include "app/main.h"
 #include "framework/Exception.h"
 #include "framework/Modal.h"
 
@@ -47,20 +46,13 @@ LRESULT CALLBACK MemoProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UIN
   return DefSubclassProc(hwnd, msg, wParam, lParam);
 }
 
-HWND OwnerWindow() {
-  if (Form1) return Form1->Handle();
-  if (framework::Application && framework::Application->MainForm())
-    return framework::Application->MainForm()->Handle();
-  return nullptr;
-}
-
 }  // namespace
 
-TABOUT::TABOUT() {
+TABOUT::TABOUT(HWND owner) {
   RECT bounds = {0, 0, 304, 218};
   AdjustWindowRectEx(&bounds, kStyle, FALSE, kExStyle);
   OffsetRect(&bounds, -bounds.left, -bounds.top);
-  CreateHandle("TABOUT", "About Folirex", kStyle, kExStyle, bounds, OwnerWindow());
+  CreateHandle("TABOUT", "About Folirex", kStyle, kExStyle, bounds, owner);
   CreateControls();
   focused_ = Memo1;
 }
@@ -166,8 +158,4 @@ LRESULT TABOUT::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
   }
   return TForm::WndProc(msg, wParam, lParam);
-}
-
-void TForm1::AboutFolirex1Click() {
-  ABOUT->ShowModal();
 }

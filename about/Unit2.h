@@ -9,8 +9,8 @@
 
 class TABOUT : public framework::TForm {
  public:
-  // Creates the box hidden, owned by the main window, which must exist.
-  TABOUT();
+  // Creates the box hidden, owned by `owner`, the main window.
+  explicit TABOUT(HWND owner);
 
   HWND Panel1 = nullptr;
   about::PictureBox Image1;  // the program icon

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "app/main.h"
 #include "framework/Exception.h"
 #include "framework/Files.h"
 
@@ -74,31 +73,4 @@ void WriteLastFileName(const std::string& path, const std::string& name) {
   framework::ReplacementFile record(path);
   WriteAll(record.handle(), name + "\r\n");
   record.PutInPlace();
-}
-
-void TForm1::ReadLastFileRecord() {
-  // Every failure is silent: the item keeps what it had, and once shown it
-  // stays shown for the rest of the run.
-  try {
-    const std::string name = ReadLastFileName(LastFileRecordPath());
-    if (name.empty()) return;
-    lastfile1->SetCaption(name);
-    lastfile1->Hint = name;
-    lastfile1->SetVisible(true);
-  } catch (const std::exception&) {
-  }
-}
-
-void TForm1::WriteLastFileRecord() {
-  if (LastFileName.empty()) return;
-  try {
-    WriteLastFileName(LastFileRecordPath(), LastFileName);
-  } catch (const std::exception&) {
-  }
-}
-
-// The caption may show the name altered ("&" marks an accelerator); the hint
-// holds it exactly.
-void TForm1::lastfile1Click() {
-  OpenDocument(lastfile1->Hint);
 }

@@ -32,7 +32,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     auto form = std::make_unique<TForm1>();
     Form1 = form.get();
     application.SetMainForm(form.get());
-    auto about = std::make_unique<TABOUT>();
+    auto about = std::make_unique<TABOUT>(form->Handle());
     ABOUT = about.get();
     form->Show();
     application.Run();

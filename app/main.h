@@ -1,8 +1,9 @@
 // The main window `Form1`: the page-view control, its menus, the command table,
 // the status bar and the dialogs, with every handler of the program's behaviour.
-// Handlers live beside the behaviour they implement: app/ opens, closes and
-// remembers documents, viewing/ pages and magnifies, output/ copies, saves and
-// prints.
+// The window and its keys are in main.cpp, the command table and the menus in
+// Commands.cpp, the handlers in Handlers.cpp: each a few lines that open, close
+// and remember documents here, or call viewing/ to page and magnify and output/
+// to copy, save and print.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +16,7 @@
 #include "framework/Forms.h"
 #include "framework/Menus.h"
 #include "imaging/TMiDocView.h"
+#include "viewing/Magnification.h"
 
 namespace output {
 class TPrintDialog;
@@ -128,9 +130,14 @@ class TForm1 : public framework::TForm {
   void CreateMenus();
   void CreateImages();
   void LayoutControls();
-  // Shows the fixed error message box of a command that catches its failures.
-  void ShowError(UINT messageId);
-  void CheckMagnification(TAction* chosen);
+  // The steps of opening and closing a document, and the caption and task-bar text.
+  void LoadDocument(const std::string& name);
+  void CloseDocument();
+  void ShowTitle(const std::string& title);
+  // Enables or disables the document commands and shows or hides their menus.
+  void SetDocumentCommands(bool enabled);
+  // Marks `chosen` alone among the magnification commands, then asks the view.
+  void Magnify(TAction* chosen, viewing::Magnification magnification);
 
   bool commandLineOpened_ = false;
 };

@@ -87,4 +87,15 @@ TAction* TActionList::Find(const std::string& name) const {
   return nullptr;
 }
 
+std::vector<TAction*> TActionList::InCategory(const std::string& category) const {
+  std::vector<TAction*> found;
+  for (auto& action : actions_)
+    if (action->Category() == category) found.push_back(action.get());
+  return found;
+}
+
+void TActionList::CheckOnly(TAction* chosen) {
+  for (TAction* action : InCategory(chosen->Category())) action->Checked = action == chosen;
+}
+
 }  // namespace framework

@@ -50,6 +50,10 @@ class TActionList {
  public:
   TAction* Add(std::unique_ptr<TAction> action);
   TAction* Find(const std::string& name) const;
+  // The actions of a category, in the order they were added.
+  std::vector<TAction*> InCategory(const std::string& category) const;
+  // Checks `chosen` and unchecks every other action of its category.
+  void CheckOnly(TAction* chosen);
   const std::vector<std::unique_ptr<TAction>>& Actions() const { return actions_; }
 
  private:

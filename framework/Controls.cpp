@@ -4,6 +4,7 @@
 
 #include "framework/Exception.h"
 #include "framework/Forms.h"
+#include "framework/Handles.h"
 #include "framework/Modal.h"
 
 namespace framework {
@@ -71,13 +72,11 @@ int TImageList::Add(const std::vector<DWORD>& pixels) {
   info.bmiHeader.biPlanes = 1;
   info.bmiHeader.biBitCount = 32;
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  Bitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap) return -1;
   std::copy_n(pixels.begin(), std::min<size_t>(pixels.size(), size_t(width_) * height_),
               static_cast<DWORD*>(bits));
-  int index = ImageList_Add(list_, bitmap, nullptr);
-  DeleteObject(bitmap);
-  return index;
+  return ImageList_Add(list_, bitmap.get(), nullptr);
 }
 
 // ----------------------------------------------------------------- TFileDialog

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "framework/Exception.h"
+#include "framework/Text.h"
 
 namespace framework {
 
@@ -12,16 +13,6 @@ const wchar_t kExtendedPrefix[] = L"\\\\?\\";
 
 bool StartsWith(const std::wstring& text, const wchar_t* prefix) {
   return text.rfind(prefix, 0) == 0;
-}
-
-std::wstring WideFromAnsi(const std::string& ansi) {
-  if (ansi.empty()) return std::wstring();
-  int length =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
-  if (length == 0) raiseLastError();
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
-  return wide;
 }
 
 std::wstring FullPath(const std::wstring& path) {
@@ -49,7 +40,7 @@ std::wstring FolderOf(const std::wstring& extended) {
 }  // namespace
 
 std::wstring ExtendedPath(const std::string& path) {
-  std::wstring wide = WideFromAnsi(path);
+  std::wstring wide = ansiToWide(path);
   if (StartsWith(wide, kExtendedPrefix)) return wide;
   std::wstring full = FullPath(wide);
   if (StartsWith(full, L"\\\\.\\")) return full;  // a device, not a file
@@ -80,7 +71,7 @@ void FileHandle::Close() {
 
 ReplacementFile::ReplacementFile(const std::string& target)
     : target_(ExtendedPath(target)),
-      temporary_(FolderOf(target_) + WideFromAnsi(TemporaryNameBeside(target))),
+      temporary_(FolderOf(target_) + ansiToWide(TemporaryNameBeside(target))),
       // A file of that name left by an earlier copy of the program that died is replaced.
       file_(CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                         FILE_ATTRIBUTE_NORMAL, nullptr)) {}

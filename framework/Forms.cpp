@@ -343,14 +343,9 @@ LRESULT TForm::WndProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CALLBACK TForm::StaticWndProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (msg == WM_NCCREATE) {
-    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
-    auto* form = static_cast<TForm*>(create->lpCreateParams);
-    form->hwnd_ = hwnd;
-    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
-  }
-  auto* form = reinterpret_cast<TForm*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* form = WindowObject<TForm>(hwnd, msg, lParam);
   if (!form) return DefWindowProcA(hwnd, msg, wParam, lParam);
+  if (msg == WM_NCCREATE) form->hwnd_ = hwnd;  // before CreateWindowEx returns it
   // No exception may cross the system's frames: report it here and go on.
   try {
     return form->WndProc(msg, wParam, lParam);

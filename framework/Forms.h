@@ -118,6 +118,18 @@ extern TApplication* Application;
 // message's last character has a code above that of the full stop.
 std::string ErrorReportText(const std::string& message);
 
+// In a window procedure of one of the program's window classes: the object the
+// window was created for (CreateWindowEx's last argument), kept in the window's
+// user data from WM_NCCREATE on; null before, or once the user data is cleared.
+template <class T>
+T* WindowObject(HWND hwnd, UINT msg, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    void* created = reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams;
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  }
+  return reinterpret_cast<T*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
 // "MS Sans Serif" at 8 points, the program's window font.
 HFONT DefaultFont();
 

@@ -2,6 +2,8 @@
 
 #include <shellapi.h>
 
+#include "framework/Forms.h"
+
 namespace framework {
 
 int Modal::ShowMessageBox(HWND owner, const std::string& text, const std::string& caption,
@@ -49,6 +51,14 @@ Modal* SetModalUi(Modal* modal) {
   Modal* previous = installed;
   installed = modal;
   return previous;
+}
+
+void RunOrShowError(HWND owner, UINT messageId, const std::function<void()>& command) {
+  try {
+    command();
+  } catch (const std::exception&) {
+    ModalUi().ShowMessageBox(owner, LoadStr(messageId), "Error", MB_OK | MB_ICONEXCLAMATION);
+  }
 }
 
 }  // namespace framework

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <functional>
 #include <string>
 
 namespace framework {
@@ -28,5 +29,10 @@ class Modal {
 Modal& ModalUi();
 // Installs another implementation; returns the one it replaces. Null restores the real one.
 Modal* SetModalUi(Modal* modal);
+
+// Runs a command whose failures the user sees as one fixed text: a failure is
+// answered with string resource `messageId` in an error box over `owner`, never
+// with the failure's own message.
+void RunOrShowError(HWND owner, UINT messageId, const std::function<void()>& command);
 
 }  // namespace framework

@@ -2,11 +2,26 @@
 
 #include <olectl.h>
 
-#include "imaging/MODI_TLB.h"
-
 using framework::ComPtr;
 
 namespace imaging {
+
+// -- DispatchById -------------------------------------------------------------------------------
+
+STDMETHODIMP DispatchById::GetTypeInfoCount(UINT* count) {
+  if (!count) return E_POINTER;
+  *count = 0;
+  return S_OK;
+}
+
+STDMETHODIMP DispatchById::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+  if (info) *info = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP DispatchById::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+  return E_NOTIMPL;
+}
 
 // -- ContainerSite ------------------------------------------------------------------------------
 
@@ -188,21 +203,6 @@ STDMETHODIMP ContainerSite::ShowPropertyFrame() {
   return E_NOTIMPL;
 }
 
-STDMETHODIMP ContainerSite::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP ContainerSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP ContainerSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
-}
-
 // The control runs in user mode; every other ambient property takes its default.
 STDMETHODIMP ContainerSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*,
                                    VARIANT* result, EXCEPINFO*, UINT*) {
@@ -216,13 +216,13 @@ STDMETHODIMP ContainerSite::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARA
 
 // -- EventSink ----------------------------------------------------------------------------------
 
-ComPtr<EventSink> EventSink::create(Handler handler) {
-  return ComPtr<EventSink>::adopt(new EventSink(std::move(handler)));
+ComPtr<EventSink> EventSink::create(REFIID events, Handler handler) {
+  return ComPtr<EventSink>::adopt(new EventSink(events, std::move(handler)));
 }
 
 STDMETHODIMP EventSink::QueryInterface(REFIID iid, void** object) {
   if (!object) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == MODI_TLB::DIID_IMiDocViewEvents) {
+  if (iid == IID_IUnknown || iid == IID_IDispatch || iid == events_) {
     *object = static_cast<IDispatch*>(this);
     AddRef();
     return S_OK;
@@ -239,21 +239,6 @@ STDMETHODIMP_(ULONG) EventSink::Release() {
   LONG left = InterlockedDecrement(&references_);
   if (left == 0) delete this;
   return left;
-}
-
-STDMETHODIMP EventSink::GetTypeInfoCount(UINT* count) {
-  if (!count) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-STDMETHODIMP EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-STDMETHODIMP EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-  return E_NOTIMPL;
 }
 
 // Every event returns normally, whatever the handler does with it.

@@ -12,6 +12,15 @@
 
 namespace imaging {
 
+// IDispatch called by dispatch id alone: no type information, no names.
+class DispatchById : public IDispatch {
+ public:
+  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                             DISPID* ids) override;
+};
+
 // Counts its own references and hands out every interface a control asks of
 // its container. The program keeps its own menus and accelerators, so the frame
 // and UI-window calls change nothing.
@@ -19,7 +28,7 @@ class ContainerSite final : public IOleClientSite,
                             public IOleInPlaceSite,
                             public IOleInPlaceFrame,
                             public IOleControlSite,
-                            public IDispatch {
+                            public DispatchById {
  public:
   static framework::ComPtr<ContainerSite> create(HWND parent, const RECT& bounds);
   void setBounds(const RECT& bounds) { bounds_ = bounds; }
@@ -78,11 +87,7 @@ class ContainerSite final : public IOleClientSite,
   STDMETHODIMP OnFocus(BOOL gotFocus) override;
   STDMETHODIMP ShowPropertyFrame() override;
 
-  // IDispatch: the ambient properties
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                             DISPID* ids) override;
+  // IDispatch: the ambient properties, by dispatch id
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* arguments,
                       VARIANT* result, EXCEPINFO* excep, UINT* argumentError) override;
 
@@ -95,30 +100,27 @@ class ContainerSite final : public IOleClientSite,
   RECT bounds_;
 };
 
-// Receives the control's events and hands each id to a callback, which must
-// not throw. Detached, it drops every event: the control may still raise some
-// while it is being torn down.
-class EventSink final : public IDispatch {
+// Receives the control's events, answering as the control's event interface
+// `events`, and hands each id to a callback, which must not throw. Detached, it drops every event:
+// the control may still raise some while it is being torn down.
+class EventSink final : public DispatchById {
  public:
   using Handler = std::function<void(DISPID)>;
-  static framework::ComPtr<EventSink> create(Handler handler);
+  static framework::ComPtr<EventSink> create(REFIID events, Handler handler);
   void detach() { handler_ = nullptr; }
 
   STDMETHODIMP QueryInterface(REFIID iid, void** object) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
-  STDMETHODIMP GetTypeInfoCount(UINT* count) override;
-  STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
-  STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                             DISPID* ids) override;
   STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID locale, WORD flags, DISPPARAMS* arguments,
                       VARIANT* result, EXCEPINFO* excep, UINT* argumentError) override;
 
  private:
-  explicit EventSink(Handler handler) : handler_(std::move(handler)) {}
+  EventSink(REFIID events, Handler handler) : events_(events), handler_(std::move(handler)) {}
   ~EventSink() = default;
 
   LONG references_ = 1;
+  IID events_;
   Handler handler_;
 };
 

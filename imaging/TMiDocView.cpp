@@ -3,45 +3,27 @@
 #include <ocidl.h>
 #include <olectl.h>
 
-#include <climits>
 #include <utility>
 
 #include "framework/Exception.h"
+#include "framework/Handles.h"
+#include "imaging/MODI_TLB.h"
 #include "imaging/OleContainer.h"
 
+using framework::Bstr;
 using framework::ComPtr;
 using framework::OleError;
+using framework::Variant;
+
+static_assert(LONG{imaging::FitWidth} == MODI_TLB::FitWidth &&
+                  LONG{imaging::FitHeight} == MODI_TLB::FitHeight &&
+                  LONG{imaging::FitWindow} == MODI_TLB::FitWindow &&
+                  LONG{imaging::FitText} == MODI_TLB::FitText,
+              "the wrapper's fit modes are the control's");
 
 namespace imaging {
 
 namespace {
-
-// Owns a BSTR until it is handed out.
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(BSTR raw) : raw_(raw) {}
-  ~Bstr() { SysFreeString(raw_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return raw_; }
-  BSTR* put() {
-    SysFreeString(std::exchange(raw_, nullptr));
-    return &raw_;
-  }
-
- private:
-  BSTR raw_ = nullptr;
-};
-
-// A VARIANT cleared on every path.
-struct Variant {
-  VARIANT value;
-  Variant() { VariantInit(&value); }
-  ~Variant() { VariantClear(&value); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-};
 
 // The exception information that IDispatch::Invoke fills in, freed on every path.
 struct ExcepInfo {
@@ -119,30 +101,6 @@ ComPtr<T> queryInterface(IDispatch* object, REFIID iid, const char* what) {
 
 }  // namespace
 
-// -- Text ---------------------------------------------------------------------------------------
-
-std::wstring ansiToWide(const std::string& text) {
-  if (text.empty()) return std::wstring();
-  if (text.size() > INT_MAX) throw framework::Exception("Text too long");
-  int length = static_cast<int>(text.size());
-  int wideLength = MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0);
-  if (wideLength <= 0) framework::raiseLastError();
-  std::wstring wide(static_cast<size_t>(wideLength), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), length, &wide[0], wideLength);
-  return wide;
-}
-
-std::string wideToAnsi(const wchar_t* text, size_t length) {
-  if (!text || length == 0) return std::string();
-  if (length > INT_MAX) throw framework::Exception("Text too long");
-  int wideLength = static_cast<int>(length);
-  int ansiLength = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-  if (ansiLength <= 0) framework::raiseLastError();
-  std::string ansi(static_cast<size_t>(ansiLength), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, wideLength, &ansi[0], ansiLength, nullptr, nullptr);
-  return ansi;
-}
-
 // -- Errors -------------------------------------------------------------------------------------
 
 void OleCheck(HRESULT hr, IUnknown* object, REFIID iid) {
@@ -170,6 +128,16 @@ struct TMiDocView::Site {
   MODI_TLB::IMiDocView* view();
   void getProperty(DISPID id, Variant& result);
   void putProperty(DISPID id, VARIANT& value);
+  LONG getLong(DISPID id);
+  void putLong(DISPID id, LONG value);
+  // A selection object of the view, asked for the interface it must answer.
+  template <class T>
+  ComPtr<T> selection(HRESULT (STDMETHODCALLTYPE MODI_TLB::IMiDocView::*getter)(IDispatch**),
+                      REFIID iid, const char* what) {
+    ComPtr<IDispatch> object;
+    OleCheck((view()->*getter)(object.put()), view(), MODI_TLB::IID_IMiDocView);
+    return queryInterface<T>(object.get(), iid, what);
+  }
 
   TMiDocView& owner_;
   ComPtr<ContainerSite> container_;
@@ -214,7 +182,8 @@ void TMiDocView::Site::open(HWND parent, const RECT& bounds) {
   OleCheck(points->FindConnectionPoint(MODI_TLB::DIID_IMiDocViewEvents, connection_.put()),
            points.get(), IID_IConnectionPointContainer);
   if (!connection_) raiseNoInterface("Events");
-  sink_ = EventSink::create([this](DISPID id) { dispatchEvent(id); });
+  sink_ =
+      EventSink::create(MODI_TLB::DIID_IMiDocViewEvents, [this](DISPID id) { dispatchEvent(id); });
   OleCheck(connection_->Advise(sink_.as<IUnknown>(IID_IUnknown).get(), &cookie_), connection_.get(),
            IID_IConnectionPoint);
 
@@ -265,7 +234,7 @@ void TMiDocView::Site::getProperty(DISPID id, Variant& result) {
   ExcepInfo excep;
   UINT argumentError = 0;
   HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET,
-                                &noArguments, &result.value, &excep.info, &argumentError);
+                                &noArguments, result.get(), &excep.info, &argumentError);
   if (hr != S_OK) raiseInvokeError(hr, excep, dispatch);
 }
 
@@ -278,6 +247,23 @@ void TMiDocView::Site::putProperty(DISPID id, VARIANT& value) {
   HRESULT hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &arguments,
                                 nullptr, &excep.info, &argumentError);
   if (hr != S_OK) raiseInvokeError(hr, excep, dispatch);
+}
+
+LONG TMiDocView::Site::getLong(DISPID id) {
+  Variant value;
+  getProperty(id, value);
+  if (V_VT(value.get()) != VT_I4) {
+    HRESULT hr = VariantChangeType(value.get(), value.get(), 0, VT_I4);
+    if (FAILED(hr)) raiseOleError(hr, std::string());
+  }
+  return V_I4(value.get());
+}
+
+void TMiDocView::Site::putLong(DISPID id, LONG value) {
+  Variant argument;
+  V_VT(argument.get()) = VT_I4;
+  V_I4(argument.get()) = value;
+  putProperty(id, *argument.get());
 }
 
 // Only the change of current page matters to the program.
@@ -334,60 +320,33 @@ bool TMiDocView::TranslateAccelerator(MSG& msg) {
 ComPtr<IDispatch> TMiDocView::DocumentObject() {
   Variant result;
   site_->getProperty(MODI_TLB::DISPID_DocumentObject, result);
-  if (V_VT(&result.value) != VT_DISPATCH || !V_DISPATCH(&result.value))
+  if (V_VT(result.get()) != VT_DISPATCH || !V_DISPATCH(result.get()))
     throw OleError(E_NOINTERFACE, "The control has no document object.");
-  return ComPtr<IDispatch>::share(V_DISPATCH(&result.value));
+  return ComPtr<IDispatch>::share(V_DISPATCH(result.get()));
 }
 
 void TMiDocView::SetFileName(const std::string& ansiName) {
   // The control takes an empty name as a null string.
   Variant name;
-  V_VT(&name.value) = VT_BSTR;
-  V_BSTR(&name.value) = nullptr;
-  if (!ansiName.empty()) {
-    std::wstring wide = ansiToWide(ansiName);
-    V_BSTR(&name.value) = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-    if (!V_BSTR(&name.value)) raiseOleError(E_OUTOFMEMORY, std::string());
-  }
-  site_->putProperty(MODI_TLB::DISPID_FileName, name.value);
+  V_VT(name.get()) = VT_BSTR;
+  if (!ansiName.empty()) V_BSTR(name.get()) = Bstr(ansiToWide(ansiName)).release();
+  site_->putProperty(MODI_TLB::DISPID_FileName, *name.get());
 }
-
-namespace {
-
-LONG toLong(Variant& value) {
-  if (V_VT(&value.value) != VT_I4) {
-    HRESULT hr = VariantChangeType(&value.value, &value.value, 0, VT_I4);
-    if (FAILED(hr)) raiseOleError(hr, std::string());
-  }
-  return V_I4(&value.value);
-}
-
-}  // namespace
 
 LONG TMiDocView::PageNum() {
-  Variant value;
-  site_->getProperty(MODI_TLB::DISPID_PageNum, value);
-  return toLong(value);
+  return site_->getLong(MODI_TLB::DISPID_PageNum);
 }
 
 void TMiDocView::SetPageNum(LONG page) {
-  Variant value;
-  V_VT(&value.value) = VT_I4;
-  V_I4(&value.value) = page;
-  site_->putProperty(MODI_TLB::DISPID_PageNum, value.value);
+  site_->putLong(MODI_TLB::DISPID_PageNum, page);
 }
 
 LONG TMiDocView::PageCount() {
-  Variant value;
-  site_->getProperty(MODI_TLB::DISPID_PageCount, value);
-  return toLong(value);
+  return site_->getLong(MODI_TLB::DISPID_PageCount);
 }
 
 void TMiDocView::SetFitMode(LONG mode) {
-  Variant value;
-  V_VT(&value.value) = VT_I4;
-  V_I4(&value.value) = mode;
-  site_->putProperty(MODI_TLB::DISPID_FitMode, value.value);
+  site_->putLong(MODI_TLB::DISPID_FitMode, mode);
 }
 
 void TMiDocView::SetScale(double scaleX, double scaleY) {
@@ -396,24 +355,56 @@ void TMiDocView::SetScale(double scaleX, double scaleY) {
 }
 
 ComPtr<MODI_TLB::IMiSelectableItem> TMiDocView::TextSelection() {
-  auto* view = site_->view();
-  ComPtr<IDispatch> selection;
-  OleCheck(view->get_TextSelection(selection.put()), view, MODI_TLB::IID_IMiDocView);
-  return queryInterface<MODI_TLB::IMiSelectableItem>(
-      selection.get(), MODI_TLB::IID_IMiSelectableItem, "IMiSelectableItem");
+  return site_->selection<MODI_TLB::IMiSelectableItem>(&MODI_TLB::IMiDocView::get_TextSelection,
+                                                       MODI_TLB::IID_IMiSelectableItem,
+                                                       "IMiSelectableItem");
 }
 
 ComPtr<MODI_TLB::IMiSelectableImage> TMiDocView::ImageSelection() {
-  auto* view = site_->view();
-  ComPtr<IDispatch> selection;
-  OleCheck(view->get_ImageSelection(selection.put()), view, MODI_TLB::IID_IMiDocView);
-  return queryInterface<MODI_TLB::IMiSelectableImage>(
-      selection.get(), MODI_TLB::IID_IMiSelectableImage, "IMiSelectableImage");
+  return site_->selection<MODI_TLB::IMiSelectableImage>(&MODI_TLB::IMiDocView::get_ImageSelection,
+                                                        MODI_TLB::IID_IMiSelectableImage,
+                                                        "IMiSelectableImage");
 }
 
 void TMiDocView::SelectPage(LONG page) {
   auto* view = site_->view();
   OleCheck(view->SelectPage(page), view, MODI_TLB::IID_IMiDocView);
+}
+
+// -- Verbs --------------------------------------------------------------------------------------
+
+bool TMiDocView::HasDocument() {
+  Variant result;
+  site_->getProperty(MODI_TLB::DISPID_DocumentObject, result);
+  if (V_VT(result.get()) != VT_DISPATCH || !V_DISPATCH(result.get())) return false;
+  return bool(ComPtr<IDispatch>::share(V_DISPATCH(result.get()))
+                  .as<MODI_TLB::IDocumentObject>(MODI_TLB::IID_IDocumentObject));
+}
+
+void TMiDocView::CopySelectedText() {
+  auto selection = TextSelection();
+  OleCheck(selection->CopyToClipboard(), selection.get(), MODI_TLB::IID_IMiSelectableItem);
+}
+
+void TMiDocView::CopySelectedImage() {
+  auto selection = ImageSelection();
+  OleCheck(selection->CopyToClipboard(1, 1), selection.get(), MODI_TLB::IID_IMiSelectableImage);
+}
+
+std::string TMiDocView::SelectedText() {
+  auto selection = TextSelection();
+  Bstr text;
+  OleCheck(selection->get_SelectionText(text.put()), selection.get(),
+           MODI_TLB::IID_IMiSelectableItem);
+  return wideToAnsi(text.get(), text.length());
+}
+
+void TMiDocView::PrintPages(LONG first, LONG last, LONG copies, const std::string& printer) {
+  auto document = DocumentObject().as<MODI_TLB::IDocumentObject>(MODI_TLB::IID_IDocumentObject);
+  if (!document) throw framework::Exception("The document cannot be printed");
+  Bstr name(ansiToWide(printer));
+  OleCheck(document->PrintDocument(first, last, copies, name.get(), 0, 0, 0), document.get(),
+           MODI_TLB::IID_IDocumentObject);
 }
 
 }  // namespace imaging

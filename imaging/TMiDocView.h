@@ -1,18 +1,30 @@
 // The page-view control `mdi`: creates the imaging component's control by class
 // id, sites it and activates it in place in a parent window, forwards its
 // current-page event, and turns every call into either a value or an exception.
+// Only this wrapper speaks the component's interfaces; the program's commands
+// use its verbs.
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "framework/ComPtr.h"
-#include "imaging/MODI_TLB.h"
+#include "framework/Text.h"
+
+// The component's own objects, complete only where its interfaces are included.
+namespace MODI_TLB {
+struct IMiSelectableItem;
+struct IMiSelectableImage;
+}  // namespace MODI_TLB
 
 namespace imaging {
+
+// How the control fits the page into its window, as its FitMode property takes it.
+enum FitMode : LONG { FitWidth = 1, FitHeight = 2, FitWindow = 3, FitText = 4 };
 
 class TMiDocView {
  public:
@@ -47,7 +59,20 @@ class TMiDocView {
   void SetScale(double scaleX, double scaleY);
   framework::ComPtr<MODI_TLB::IMiSelectableItem> TextSelection();
   framework::ComPtr<MODI_TLB::IMiSelectableImage> ImageSelection();
-  void SelectPage(LONG page);
+  void SelectPage(LONG page);  // -1 selects nothing
+
+  // The verbs of the program's commands. Every failure throws framework::OleError
+  // or framework::Exception.
+  // True when the control holds a document it can print: the sign that one is open.
+  bool HasDocument();
+  // The component copies the selected page's text, or its image, to the clipboard.
+  void CopySelectedText();
+  void CopySelectedImage();
+  // The selected page's text, in the ANSI code page.
+  std::string SelectedText();
+  // The component prints pages `first` to `last` (counted from 0) `copies`
+  // times on the printer of that name.
+  void PrintPages(LONG first, LONG last, LONG copies, const std::string& printer);
 
  private:
   struct Site;
@@ -58,8 +83,7 @@ class TMiDocView {
 // description from the object's error information, else the system's text.
 void OleCheck(HRESULT hr, IUnknown* object, REFIID iid);
 
-// 16-bit text from and to the ANSI code page, the system's conversion without flags.
-std::wstring ansiToWide(const std::string& text);
-std::string wideToAnsi(const wchar_t* text, size_t length);
+using framework::ansiToWide;
+using framework::wideToAnsi;
 
 }  // namespace imaging

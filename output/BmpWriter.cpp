@@ -5,7 +5,7 @@
 #include <cstring>
 #include <optional>
 
-#include "framework/Exception.h"
+#include "framework/Handles.h"
 #include "framework/Files.h"
 
 namespace output {
@@ -20,26 +20,6 @@ const Masks kDefault32BitMasks = {0x00FF0000, 0x0000FF00, 0x000000FF};
 constexpr DWORD kFileHeaderSize = 14;
 constexpr DWORD kInfoHeaderSize = 40;
 
-// A BITMAPINFO with room for the largest colour table, or the three masks.
-struct BitmapInfo {
-  BITMAPINFOHEADER header;
-  RGBQUAD colors[256];
-};
-
-class MemoryDc {
- public:
-  MemoryDc() : dc_(CreateCompatibleDC(nullptr)) {
-    if (!dc_) framework::raiseLastError();
-  }
-  ~MemoryDc() { DeleteDC(dc_); }
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
 bool HasBitFields(int bitCount) {
   return bitCount == 16 || bitCount == 32;
 }
@@ -51,16 +31,14 @@ bool HasColorTable(int bitCount) {
 // The masks the system uses for the bitmap converted to a DIB of its own
 // depth, when it describes that DIB with bit fields.
 std::optional<Masks> SystemMasks(HDC dc, HBITMAP bitmap, int bitCount) {
-  BitmapInfo query{};
+  framework::BitmapInfo query{};
   query.header.biSize = sizeof query.header;
   // A zero depth asks for the bitmap's own format, header only.
-  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&query), DIB_RGB_COLORS))
-    return std::nullopt;
+  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, query.get(), DIB_RGB_COLORS)) return std::nullopt;
   if (query.header.biCompression != BI_BITFIELDS || query.header.biBitCount != bitCount)
     return std::nullopt;
   // Asked again with the depth set, the system fills in the masks.
-  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, reinterpret_cast<BITMAPINFO*>(&query), DIB_RGB_COLORS))
-    return std::nullopt;
+  if (!GetDIBits(dc, bitmap, 0, 0, nullptr, query.get(), DIB_RGB_COLORS)) return std::nullopt;
   Masks masks;
   std::memcpy(masks.data(), query.colors, sizeof masks);
   if (!masks[0] || !masks[1] || !masks[2]) return std::nullopt;
@@ -114,7 +92,7 @@ std::vector<BYTE> BmpFileBytes(HBITMAP bitmap) {
   if (pixelOffset + imageSize > 0x7FFFFFFF) throw framework::Exception("Bitmap too large");
   const DWORD fileSize = static_cast<DWORD>(pixelOffset + imageSize);
 
-  BitmapInfo info{};
+  framework::BitmapInfo info{};
   BITMAPINFOHEADER& header = info.header;
   header.biSize = kInfoHeaderSize;
   header.biWidth = facts.bmWidth;
@@ -123,7 +101,7 @@ std::vector<BYTE> BmpFileBytes(HBITMAP bitmap) {
   header.biBitCount = static_cast<WORD>(bitCount);
   header.biCompression = BI_RGB;
 
-  MemoryDc dc;
+  framework::MemoryDc dc;
   if (HasBitFields(bitCount)) {
     // The pixels are asked for in the layout the masks describe, so the file
     // and its masks always agree.
@@ -133,9 +111,8 @@ std::vector<BYTE> BmpFileBytes(HBITMAP bitmap) {
   }
 
   std::vector<BYTE> file(fileSize);
-  int rows =
-      GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(facts.bmHeight), file.data() + pixelOffset,
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
+  int rows = GetDIBits(dc.get(), bitmap, 0, static_cast<UINT>(facts.bmHeight),
+                       file.data() + pixelOffset, info.get(), DIB_RGB_COLORS);
   if (rows != facts.bmHeight) throw framework::Exception("Cannot convert the bitmap");
 
   // The call may rewrite header fields; the file states what it holds.

@@ -5,23 +5,19 @@
 
 #include <string>
 
+#include "framework/Handles.h"
 #include "output/BmpWriter.h"
 
 namespace output {
 
 class TImage {
  public:
-  TImage() = default;
-  ~TImage();
-  TImage(const TImage&) = delete;
-  TImage& operator=(const TImage&) = delete;
-
   // Replaces the picture with a copy of `source`. The source stays its
   // owner's (the clipboard's bitmap must never be released by the program).
   // Throws framework::Exception.
   void SetBitmap(HBITMAP source);
   // The picture's own bitmap, null before the first one was set.
-  HBITMAP Bitmap() const { return bitmap_; }
+  HBITMAP Bitmap() const { return bitmap_.get(); }
   // Writes the picture as a BMP file in place of whatever `path` held.
   void SaveToFile(const std::string& path) const;
 
@@ -29,7 +25,7 @@ class TImage {
   FileWriter Writer = WriteWholeFile;
 
  private:
-  HBITMAP bitmap_ = nullptr;
+  framework::Bitmap bitmap_;
 };
 
 }  // namespace output

@@ -1,27 +1,21 @@
-// Printing a page range: the component prints, given the range, the copies
-// and the name of the printer confirmed in `PRNT`.
-#include "app/main.h"
-#include "framework/Exception.h"
-#include "output/Bstr.h"
-#include "output/PrintDialog.h"
+#include "output/Print.h"
 
-void TForm1::Print0Execute() {
-  PRNT->MinPage = 1;
-  const LONG count = mdi->PageCount();
-  PRNT->MaxPage = count;
-  PRNT->FromPage = PRNT->MinPage;
-  PRNT->ToPage = PRNT->MaxPage;
-  try {
-    auto document =
-        mdi->DocumentObject().as<MODI_TLB::IDocumentObject>(MODI_TLB::IID_IDocumentObject);
-    if (!document) throw framework::Exception("The document cannot be printed");
-    if (!PRNT->Execute(Handle())) return;
-    const LONG first = PRNT->FromPage - 1;
-    const LONG last = PRNT->ToPage - 1;
-    output::Bstr printer(imaging::ansiToWide(PRNT->Printers.Current().text));
-    imaging::OleCheck(document->PrintDocument(first, last, PRNT->Copies, printer.get(), 0, 0, 0),
-                      document.get(), MODI_TLB::IID_IDocumentObject);
-  } catch (const std::exception&) {
-    ShowError(IDS_FAILED_TO_PRINT);
-  }
+#include "framework/Exception.h"
+
+namespace output {
+
+void OfferAllPages(imaging::TMiDocView& view, TPrintDialog& dialog) {
+  dialog.MinPage = 1;
+  dialog.MaxPage = view.PageCount();
+  dialog.FromPage = dialog.MinPage;
+  dialog.ToPage = dialog.MaxPage;
 }
+
+void PrintChosenPages(imaging::TMiDocView& view, HWND owner, TPrintDialog& dialog) {
+  if (!view.HasDocument()) throw framework::Exception("The document cannot be printed");
+  if (!dialog.Execute(owner)) return;
+  view.PrintPages(dialog.FromPage - 1, dialog.ToPage - 1, dialog.Copies,
+                  dialog.Printers.Current().text);
+}
+
+}  // namespace output

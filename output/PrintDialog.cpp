@@ -7,47 +7,12 @@
 #include <utility>
 #include <vector>
 
-#include "framework/Exception.h"
+#include "framework/Handles.h"
 #include "framework/Modal.h"
 
 namespace output {
 
 namespace {
-
-// A global memory block locked for the length of a scope.
-template <class T>
-class Locked {
- public:
-  explicit Locked(HGLOBAL block) : block_(block), data_(static_cast<T*>(GlobalLock(block))) {
-    if (!data_) framework::raiseLastError();
-  }
-  ~Locked() { GlobalUnlock(block_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-  T* get() const { return data_; }
-
- private:
-  HGLOBAL block_;
-  T* data_;
-};
-
-// A movable global block, freed unless handed over.
-class Block {
- public:
-  explicit Block(size_t size) : block_(GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size)) {
-    if (!block_) framework::raiseLastError();
-  }
-  ~Block() {
-    if (block_) GlobalFree(block_);
-  }
-  Block(const Block&) = delete;
-  Block& operator=(const Block&) = delete;
-  HGLOBAL get() const { return block_; }
-  HGLOBAL release() { return std::exchange(block_, nullptr); }
-
- private:
-  HGLOBAL block_;
-};
 
 struct DeviceNames {
   std::string driver, device, port;
@@ -56,7 +21,7 @@ struct DeviceNames {
 DeviceNames ReadDeviceNames(HGLOBAL block) {
   if (!block) throw framework::Exception("The print dialog named no printer");
   const SIZE_T size = GlobalSize(block);
-  Locked<char> locked(block);
+  framework::GlobalLocked<char> locked(block);
   const char* base = locked.get();
   auto at = [&](WORD offset) {
     if (offset >= size) return std::string();
@@ -66,13 +31,13 @@ DeviceNames ReadDeviceNames(HGLOBAL block) {
   return {at(names->wDriverOffset), at(names->wDeviceOffset), at(names->wOutputOffset)};
 }
 
-HGLOBAL MakeDeviceNames(const DeviceNames& names) {
+framework::GlobalMemory MakeDeviceNames(const DeviceNames& names) {
   const size_t header = sizeof(DEVNAMES);
   const size_t size = header + names.driver.size() + names.device.size() + names.port.size() + 3;
   if (size > 0xFFFF) throw framework::Exception("Printer name too long");
-  Block block(size);
+  framework::GlobalMemory block = framework::AllocateGlobal(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
   {
-    Locked<char> locked(block.get());
+    framework::GlobalLocked<char> locked(block.get());
     char* base = locked.get();
     auto* header_ = reinterpret_cast<DEVNAMES*>(base);
     size_t offset = header;
@@ -87,16 +52,17 @@ HGLOBAL MakeDeviceNames(const DeviceNames& names) {
     header_->wOutputOffset = put(names.port);
     header_->wDefault = 0;
   }
-  return block.release();
+  return block;
 }
 
-HGLOBAL MakeDeviceMode(const std::vector<BYTE>& mode) {
-  Block block(mode.size());
+framework::GlobalMemory MakeDeviceMode(const std::vector<BYTE>& mode) {
+  framework::GlobalMemory block =
+      framework::AllocateGlobal(GMEM_MOVEABLE | GMEM_ZEROINIT, mode.size());
   {
-    Locked<BYTE> locked(block.get());
+    framework::GlobalLocked<BYTE> locked(block.get());
     std::memcpy(locked.get(), mode.data(), mode.size());
   }
-  return block.release();
+  return block;
 }
 
 // The copies a printer's settings ask for; 1 when they say nothing.
@@ -104,7 +70,7 @@ int CopiesOf(HGLOBAL deviceMode) {
   if (!deviceMode) return 1;
   const SIZE_T size = GlobalSize(deviceMode);
   if (size < offsetof(DEVMODEA, dmCopies) + sizeof(short)) return 1;
-  Locked<DEVMODEA> mode(deviceMode);
+  framework::GlobalLocked<DEVMODEA> mode(deviceMode);
   if (!(mode.get()->dmFields & DM_COPIES) || mode.get()->dmCopies < 1) return 1;
   return mode.get()->dmCopies;
 }
@@ -119,13 +85,9 @@ WORD PageNumber(int page) {
 
 }  // namespace
 
-TPrintDialog::~TPrintDialog() {
-  FreeDevice();
-}
-
 void TPrintDialog::FreeDevice() {
-  if (devMode_) GlobalFree(std::exchange(devMode_, nullptr));
-  if (devNames_) GlobalFree(std::exchange(devNames_, nullptr));
+  devMode_.reset();
+  devNames_.reset();
 }
 
 // The dialog opens on the current printer. Settings kept from an earlier use
@@ -133,7 +95,7 @@ void TPrintDialog::FreeDevice() {
 // printer's behind, and those are dropped.
 void TPrintDialog::PrepareDevice(const PrinterEntry& printer) {
   if (devNames_) {
-    DeviceNames names = ReadDeviceNames(devNames_);
+    DeviceNames names = ReadDeviceNames(devNames_.get());
     if (SameName(names.device, printer.device) &&
         (printer.port.empty() || SameName(names.port, printer.port)))
       return;
@@ -151,8 +113,8 @@ bool TPrintDialog::Execute(HWND owner) {
   PRINTDLGA settings{};
   settings.lStructSize = sizeof settings;
   settings.hwndOwner = owner;
-  settings.hDevMode = devMode_;
-  settings.hDevNames = devNames_;
+  settings.hDevMode = devMode_.get();
+  settings.hDevNames = devNames_.get();
   DWORD range = PrintRange == prPageNums    ? PD_PAGENUMS
                 : PrintRange == prSelection ? PD_SELECTION
                                             : PD_ALLPAGES;
@@ -164,9 +126,11 @@ bool TPrintDialog::Execute(HWND owner) {
   settings.nCopies = static_cast<WORD>(std::clamp(Copies, 1, 0xFFFF));
 
   bool confirmed = framework::ModalUi().ShowPrintDialog(settings);
-  // The dialog may have replaced the blocks; whatever it returns is ours.
-  devMode_ = settings.hDevMode;
-  devNames_ = settings.hDevNames;
+  // The dialog may have replaced the blocks, freeing ours; whatever it returns is ours.
+  devMode_.release();
+  devMode_.reset(settings.hDevMode);
+  devNames_.release();
+  devNames_.reset(settings.hDevNames);
   if (!confirmed) {
     if (DWORD error = framework::ModalUi().CommonDialogError())
       throw framework::Exception(framework::commonDialogMessage(error));
@@ -179,11 +143,11 @@ bool TPrintDialog::Execute(HWND owner) {
   PrintRange = (settings.Flags & PD_PAGENUMS)    ? prPageNums
                : (settings.Flags & PD_SELECTION) ? prSelection
                                                  : prAllPages;
-  DeviceNames chosen = ReadDeviceNames(devNames_);
+  DeviceNames chosen = ReadDeviceNames(devNames_.get());
   Printers.Confirm(chosen.device, chosen.port);
   // Drivers that make the copies themselves take the count in their settings
   // and leave the dialog's at 1.
-  Copies = settings.nCopies != 1 ? settings.nCopies : CopiesOf(devMode_);
+  Copies = settings.nCopies != 1 ? settings.nCopies : CopiesOf(devMode_.get());
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include "framework/Handles.h"
 #include "output/Printers.h"
 
 namespace output {
@@ -11,11 +12,6 @@ namespace output {
 class TPrintDialog {
  public:
   enum TPrintRange { prAllPages, prSelection, prPageNums };
-
-  TPrintDialog() = default;
-  ~TPrintDialog();
-  TPrintDialog(const TPrintDialog&) = delete;
-  TPrintDialog& operator=(const TPrintDialog&) = delete;
 
   // A page range may be chosen; no selection, no print-to-file box, no help
   // button, and no warning when there is no default printer.
@@ -41,8 +37,8 @@ class TPrintDialog {
 
   // The device names and settings of the current printer, kept between uses
   // so that what the user set up for it is offered again.
-  HGLOBAL devMode_ = nullptr;
-  HGLOBAL devNames_ = nullptr;
+  framework::GlobalMemory devMode_;
+  framework::GlobalMemory devNames_;
 };
 
 }  // namespace output

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "framework/Exception.h"
+#include "framework/Handles.h"
 
 namespace output {
 
@@ -34,22 +34,6 @@ bool Enumerate(DWORD level, std::vector<BYTE>& buffer, DWORD& count) {
 std::string Text(const char* text) {
   return text ? text : "";
 }
-
-class OpenedPrinter {
- public:
-  explicit OpenedPrinter(const std::string& device) {
-    if (!OpenPrinterA(const_cast<char*>(device.c_str()), &handle_, nullptr)) handle_ = nullptr;
-  }
-  ~OpenedPrinter() {
-    if (handle_) ClosePrinter(handle_);
-  }
-  OpenedPrinter(const OpenedPrinter&) = delete;
-  OpenedPrinter& operator=(const OpenedPrinter&) = delete;
-  HANDLE get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
-};
 
 bool SameName(const std::string& a, const std::string& b) {
   return lstrcmpiA(a.c_str(), b.c_str()) == 0;
@@ -113,8 +97,9 @@ std::string PrinterSystem::DefaultPrinter() {
 // What the system does not tell stays empty: the print dialog fills in its own defaults.
 PrinterDetails PrinterSystem::Details(const std::string& device) {
   PrinterDetails details;
-  OpenedPrinter printer(device);
-  if (!printer.get()) return details;
+  HANDLE opened = nullptr;
+  if (!OpenPrinterA(const_cast<char*>(device.c_str()), &opened, nullptr)) return details;
+  framework::Printer printer(opened);
   DWORD needed = 0;
   GetPrinterA(printer.get(), 2, nullptr, 0, &needed);
   std::vector<BYTE> buffer(needed);

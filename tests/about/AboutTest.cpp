@@ -173,7 +173,7 @@ void PressAltF4() {
 class AboutTest : public testing::Test {
  protected:
   void SetUp() override {
-    about = std::make_unique<TABOUT>();
+    about = std::make_unique<TABOUT>(h.form->Handle());
     ABOUT = about.get();
   }
   void TearDown() override {
@@ -566,7 +566,7 @@ TEST(AboutPosition, FirstShowingCentresOnTheMainWindow) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     FormHarness h;
-    TABOUT box;
+    TABOUT box(h.form->Handle());
     ABOUT = &box;
     SetWindowPos(h.form->Handle(), nullptr, row.main.left, row.main.top,
                  row.main.right - row.main.left, row.main.bottom - row.main.top,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "framework/Exception.h"
+#include "imaging/MODI_TLB.h"
 #include "imaging/TMiDocView.h"
 #include "tests/fakes/FakeControl.h"
 

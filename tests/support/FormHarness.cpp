@@ -4,8 +4,6 @@
 #include <iterator>
 #include <sstream>
 
-#include "about/Unit2.h"
-
 namespace testing_support {
 
 int ModalRecorder::ShowMessageBox(HWND, const std::string& text, const std::string& caption,

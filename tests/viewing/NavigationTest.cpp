@@ -67,7 +67,9 @@ TEST_F(NavigationTest, AOnePageDocumentBeepsBothWays) {
 
 TEST_F(NavigationTest, WithoutADocumentObjectPagingBeepsAndLeavesThePage) {
   Open({L"1", L"2", L"3"});
-  for (auto kind : {fakes::DocumentObjectKind::Null, fakes::DocumentObjectKind::NotDispatch}) {
+  // A document object that cannot print is no open document either.
+  for (auto kind : {fakes::DocumentObjectKind::Null, fakes::DocumentObjectKind::NotDispatch,
+                    fakes::DocumentObjectKind::DispatchOnly}) {
     h.fake.documentObject = kind;
     h.modal.beeps.clear();
     h.form->nxtPExecute();

@@ -1,0 +1,33 @@
+# Rows: a folder, the folders it may include, one file's includes, and whether
+# the check must refuse them.
+cmake_minimum_required(VERSION 3.20)
+
+set(failures 0)
+function(row name room allowed file includes refused)
+  set(folder ${WORK}/${name}/${room})
+  file(REMOVE_RECURSE ${WORK}/${name})
+  file(MAKE_DIRECTORY ${folder})
+  set(text "")
+  foreach(header ${includes})
+    string(APPEND text "#include ${header}\n")
+  endforeach()
+  file(WRITE ${folder}/${file} "${text}")
+  execute_process(COMMAND ${CMAKE_COMMAND} -DFOLDER=${folder} "-DALLOWED=${allowed}" -P ${CHECK}
+                  RESULT_VARIABLE result ERROR_VARIABLE output)
+  if(result EQUAL 0)
+    set(was_refused FALSE)
+  else()
+    set(was_refused TRUE)
+  endif()
+  if(NOT was_refused STREQUAL refused)
+    message(SEND_ERROR "${name}: refused ${was_refused}, expected ${refused}\n${output}")
+  elseif(refused AND NOT output MATCHES "${room}/${file} includes")
+    message(SEND_ERROR "${name}: the refusal does not name the file\n${output}")
+  endif()
+endfunction()
+
+row(upwards output "output;framework;imaging" Print.cpp "\"app/main.h\"" TRUE)
+row(beside viewing "viewing;framework;imaging" Paging.h "\"output/Clipboard.h\"" TRUE)
+row(interfaces viewing "viewing;framework;imaging" Paging.cpp "\"imaging/MODI_TLB.h\"" TRUE)
+row(wrapper imaging "imaging;framework" TMiDocView.cpp "\"imaging/MODI_TLB.h\";\"framework/Handles.h\"" FALSE)
+row(below output "output;framework;imaging" Print.cpp "<windows.h>;\"imaging/TMiDocView.h\";\"Local.h\"" FALSE)

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "component/G4Decoder.h"
-#include "component/reader/Document.h"
+#include "document/Document.h"
 #include "component/reader/TiffDecode.h"
 
 namespace fuzzwalk {

@@ -1,6 +1,7 @@
-// The document container: a TIFF-layout file ("II", "MM", or the "EP" variant)
-// holding one image file directory per page. Plain C++, no Windows headers, so
-// the same parser builds natively for fuzzing.
+// The document container: a TIFF-layout file ("II", "MM", the "EP" variant, or BigTIFF)
+// holding one image file directory per page. The walk here only finds the pages, their size,
+// their text and where their data lies; what a page's image is, libtiff says (PageReader.h).
+// Plain C++, no Windows headers, so the same code builds natively for fuzzing.
 #pragma once
 
 #include <cstddef>
@@ -34,20 +35,9 @@ std::unique_ptr<ByteSource> memorySource(std::vector<uint8_t> bytes);
 constexpr uint64_t kMaxPagePixels = uint64_t{19866} * 28087;
 constexpr uint32_t kMaxPageSide = 28087;
 
-enum class Compression : uint16_t {
-  None = 1,
-  CcittRle = 2,
-  CcittG3 = 3,
-  CcittG4 = 4,
-  Lzw = 5,
-  OldJpeg = 6,
-  Jpeg = 7,
-  Deflate = 8,
-  AdobeDeflate = 32946,
-  PackBits = 32773,
-};
-
-// One page as its directory describes it; offsets are checked against the file.
+// One page as the walk finds it: where its directory, data and text lie, and its size, which
+// libtiff must read alike before the page is decoded. A tag given twice counts the first time,
+// as libtiff counts it.
 struct Page {
   uint64_t ifdOffset = 0;
   uint64_t nextPointerOffset = 0;  // where this directory's link to the next one lives
@@ -55,22 +45,10 @@ struct Page {
   uint32_t height = 0;
   double dpiX = 0;  // 0 when the page states no resolution
   double dpiY = 0;
-  uint16_t bitsPerSample = 1;
-  uint16_t samplesPerPixel = 1;
-  uint16_t photometric = 0;
-  uint16_t compression = 1;
-  bool tiled = false;
-  uint32_t rowsPerStrip = 0;  // strips: rows in each but the last
-  uint32_t tileWidth = 0;     // tiles: their size
-  uint32_t tileLength = 0;
+  bool tiled = false;       // its data lies in tiles, not strips
   uint64_t textOffset = 0;  // the recognised-text tag's bytes, when present
   uint32_t textCount = 0;
-  uint64_t jpegTablesOffset = 0;  // JPEG tables kept once for all strips, when present
-  uint32_t jpegTablesCount = 0;
-  uint16_t orientation = 1;   // which sides the stored rows and columns run along (1 to 8)
-  uint16_t fillOrder = 1;     // 2: each byte's bits run from the lowest
-  uint16_t planarConfig = 1;  // 2: each sample in planes of its own
-  uint32_t group4Options = 0;
+  uint16_t orientation = 1;  // which sides the stored rows and columns run along (1 to 8)
   bool hasText() const { return textCount != 0; }
   // The page as it is seen: orientations 5 to 8 store its columns as rows.
   bool transposed() const { return orientation >= 5 && orientation <= 8; }
@@ -84,13 +62,18 @@ struct Page {
 struct DataChunk {
   uint64_t offset = 0;
   uint32_t length = 0;
+  bool operator==(const DataChunk& other) const {
+    return offset == other.offset && length == other.length;
+  }
 };
 
 class Document {
  public:
-  // Walks the directory chain and nothing more. A directory that cannot be read, or that
-  // describes no page, ends the document at the page before it, as a damaged archive is best
-  // shown; throws ReadError naming the reason only when not even the first page can be read.
+  // Walks the directory chain and nothing more. A directory that cannot be read, that
+  // describes no page, or whose image data or text lies in bytes an earlier page (or another
+  // of its own strips) already uses, ends the document at the page before it, as a damaged
+  // archive is best shown: so no output of the document can grow far beyond the file.
+  // Throws ReadError naming the reason only when not even the first page can be read.
   static Document open(std::unique_ptr<ByteSource> source);
 
   size_t pageCount() const { return pages_.size(); }
@@ -101,23 +84,21 @@ class Document {
   std::vector<DataChunk> pageData(size_t index) const;
   // The bytes of one strip or tile.
   std::vector<uint8_t> chunkBytes(const DataChunk& chunk) const;
-  // False when the page's stored image data cannot make the page it declares: cut short, or
-  // a decompression bomb (a few bytes claiming a huge colour page). Decoders ask before they
-  // allocate for the page; the document and its text stay usable either way.
-  bool decodable(size_t index) const;
-  // The same, for a caller that has read the page's strips or tiles already.
-  bool decodable(size_t index, const std::vector<DataChunk>& chunks) const;
+  // The tags of the page's directory, in ascending order, each once.
+  std::vector<uint16_t> pageTags(size_t index) const;
   bool bigEndian() const { return bigEndian_; }
+  bool bigTiff() const { return bigTiff_; }
   const ByteSource& source() const { return *source_; }
 
-  // The bytes of a one-page TIFF ("II" or "MM") whose only directory is this
-  // page's, read through to the document's own bytes: what a codec is handed.
+  // The bytes of a one-page TIFF ("II" or "MM", BigTIFF for a BigTIFF document) whose only
+  // directory is this page's, read through to the document's own bytes: what libtiff is handed.
   std::unique_ptr<ByteSource> singlePageView(size_t index) const;
 
  private:
   std::shared_ptr<ByteSource> source_;
   std::vector<Page> pages_;
   bool bigEndian_ = false;
+  bool bigTiff_ = false;
 };
 
 // Decodes the recognised-text tag (tag 37679): 01 00, a 32-bit little-endian

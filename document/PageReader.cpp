@@ -1,6 +1,4 @@
-#include "component/reader/TiffDecode.h"
-
-#include <tiffio.h>
+#include "document/PageReader.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -16,7 +14,7 @@ namespace {
 // --- The page's view as libtiff's file ----------------------------------------
 
 struct ClientFile {
-  const ByteSource& source;
+  const ByteSource* source;  // the page's view, or its data held while it is decoded
   uint64_t position = 0;
 };
 
@@ -26,11 +24,11 @@ ClientFile& fileOf(thandle_t handle) {
 
 tmsize_t readFile(thandle_t handle, void* buffer, tmsize_t size) {
   ClientFile& file = fileOf(handle);
-  const uint64_t end = file.source.size();
+  const uint64_t end = file.source->size();
   if (size <= 0 || file.position >= end) return 0;
   const size_t count = size_t(std::min<uint64_t>(uint64_t(size), end - file.position));
   try {
-    file.source.read(file.position, buffer, count);
+    file.source->read(file.position, buffer, count);
   } catch (const std::exception&) {
     return -1;  // the file changed since it was opened: libtiff reports a read error
   }
@@ -47,7 +45,7 @@ toff_t seekFile(thandle_t handle, toff_t offset, int whence) {
   if (whence == SEEK_CUR)
     offset += file.position;
   else if (whence == SEEK_END)
-    offset += file.source.size();
+    offset += file.source->size();
   file.position = offset;
   return offset;
 }
@@ -57,7 +55,7 @@ int closeFile(thandle_t) {
 }
 
 toff_t sizeOfFile(thandle_t handle) {
-  return fileOf(handle).source.size();
+  return fileOf(handle).source->size();
 }
 
 int mapNothing(thandle_t, void**, toff_t*) {
@@ -113,7 +111,7 @@ struct Messages {
   std::vector<std::string> warnings;
 };
 
-std::string format(const char* module, const char* text, va_list args) {
+std::string messageText(const char* module, const char* text, va_list args) {
   char message[512];
   std::vsnprintf(message, sizeof message, text, args);
   return module && *module ? std::string(module) + ": " + message : std::string(message);
@@ -121,14 +119,14 @@ std::string format(const char* module, const char* text, va_list args) {
 
 int onError(TIFF*, void* user, const char* module, const char* text, va_list args) {
   auto& messages = *static_cast<Messages*>(user);
-  std::string message = format(module, text, args);
+  std::string message = messageText(module, text, args);
   if (messages.error.empty()) messages.error = std::move(message);
   return 1;  // handled: the process-wide handler stays silent
 }
 
 int onWarning(TIFF*, void* user, const char* module, const char* text, va_list args) {
   auto& messages = *static_cast<Messages*>(user);
-  if (messages.warnings.size() < 16) messages.warnings.push_back(format(module, text, args));
+  if (messages.warnings.size() < 16) messages.warnings.push_back(messageText(module, text, args));
   return 1;
 }
 
@@ -141,81 +139,25 @@ struct TiffDeleter {
 using Options = std::unique_ptr<TIFFOpenOptions, OptionsDeleter>;
 using Tiff = std::unique_ptr<TIFF, TiffDeleter>;
 
-// The largest single allocation libtiff may make for this page: its decoded size or its
-// largest stored strip, with room for a codec's state. A directory that claims more than its
-// page (a huge strip size, a huge colour map) fails instead of allocating.
-tmsize_t allocationLimit(const Document& document, size_t index) {
-  const Page& page = document.page(index);
-  const uint64_t decoded =
-      (uint64_t{page.width} * page.samplesPerPixel * page.bitsPerSample + 7) / 8 * page.height;
-  uint64_t largestChunk = 0;
-  for (const DataChunk& chunk : document.pageData(index))
-    largestChunk = std::max<uint64_t>(largestChunk, chunk.length);
-  const uint64_t limit = std::max(decoded, largestChunk) + (1u << 20);
-  return tmsize_t(std::min<uint64_t>(limit, uint64_t(INT32_MAX)));
-}
-
-// --- Layouts --------------------------------------------------------------------
-
-struct Layout {
-  uint32_t width = 0;
-  uint32_t height = 0;
-  uint16_t bitsPerSample = 1;
-  uint16_t samples = 1;
-  uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-  uint16_t planar = PLANARCONFIG_CONTIG;
-  uint16_t compression = COMPRESSION_NONE;
-  uint16_t extraSamples = 0;
-  bool tiled = false;
-  uint32_t tileWidth = 0;
-  uint32_t tileLength = 0;
-};
-
-template <class T>
-T field(TIFF* tiff, uint32_t tag, T fallback) {
-  T value = fallback;
-  return TIFFGetFieldDefaulted(tiff, tag, &value) ? value : fallback;
-}
-
-Layout layoutOf(TIFF* tiff) {
-  Layout l;
-  l.width = field<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
-  l.height = field<uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
-  l.bitsPerSample = field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
-  l.samples = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
-  l.photometric = field<uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
-  l.planar = field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  l.compression = field<uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-  uint16_t extra = 0;
-  uint16_t* kinds = nullptr;
-  if (TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extra, &kinds)) l.extraSamples = extra;
-  l.tiled = TIFFIsTiled(tiff) != 0;
-  if (l.tiled) {
-    l.tileWidth = field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
-    l.tileLength = field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
-  }
-  return l;
-}
-
 // How a layout's rows are read without libtiff's RGBA conversion: the common layouts, whose
 // stored rows are already (nearly) the page's.
 enum class Direct { None, Bilevel, Grey, Palette, Colour };
 
-Direct directFor(const Layout& l) {
-  const bool onePlane = l.samples == 1 || l.planar == PLANARCONFIG_CONTIG;
+Direct directFor(const ImageFormat& l) {
+  const bool onePlane = l.samplesPerPixel == 1 || l.planarConfig == PLANARCONFIG_CONTIG;
   if (!onePlane || l.extraSamples != 0) return Direct::None;
-  if (l.tiled && (uint64_t{l.tileWidth} * l.samples * l.bitsPerSample) % 8 != 0)
+  if (l.tiled && (uint64_t{l.tileWidth} * l.samplesPerPixel * l.bitsPerSample) % 8 != 0)
     return Direct::None;
   const bool grey =
       l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
-  if (grey && l.samples == 1 && l.bitsPerSample == 1) return Direct::Bilevel;
-  if (grey && l.samples == 1 && l.bitsPerSample == 8) return Direct::Grey;
-  if (l.photometric == PHOTOMETRIC_PALETTE && l.samples == 1 && l.bitsPerSample <= 8 &&
+  if (grey && l.samplesPerPixel == 1 && l.bitsPerSample == 1) return Direct::Bilevel;
+  if (grey && l.samplesPerPixel == 1 && l.bitsPerSample == 8) return Direct::Grey;
+  if (l.photometric == PHOTOMETRIC_PALETTE && l.samplesPerPixel == 1 && l.bitsPerSample <= 8 &&
       8 % l.bitsPerSample == 0)
     return Direct::Palette;
-  if (l.photometric == PHOTOMETRIC_RGB && l.samples == 3 && l.bitsPerSample == 8)
+  if (l.photometric == PHOTOMETRIC_RGB && l.samplesPerPixel == 3 && l.bitsPerSample == 8)
     return Direct::Colour;
-  if (l.photometric == PHOTOMETRIC_YCBCR && l.compression == COMPRESSION_JPEG && l.samples == 3 &&
+  if (l.photometric == PHOTOMETRIC_YCBCR && l.compression == COMPRESSION_JPEG && l.samplesPerPixel == 3 &&
       l.bitsPerSample == 8)
     return Direct::Colour;  // libjpeg converts to RGB (JPEGCOLORMODE_RGB)
   return Direct::None;
@@ -264,7 +206,7 @@ std::vector<uint8_t> colourTable(TIFF* tiff, uint16_t bitsPerSample) {
 
 // Reads every stored row into the page's rows, each at the start of its row: scanline by
 // scanline for strips, tile by tile for tiles.
-bool readStoredRows(TIFF* tiff, const Layout& l, PageImage& image) {
+bool readStoredRows(TIFF* tiff, const ImageFormat& l, PageImage& image) {
   const tmsize_t rowBytes = TIFFScanlineSize(tiff);
   if (rowBytes <= 0 || uint64_t(rowBytes) > image.stride) return false;
   if (!l.tiled) {
@@ -280,7 +222,7 @@ bool readStoredRows(TIFF* tiff, const Layout& l, PageImage& image) {
   for (uint32_t y = 0; y < l.height; y += l.tileLength) {
     for (uint32_t x = 0; x < l.width; x += l.tileWidth) {
       if (TIFFReadTile(tiff, tile.data(), x, y, 0, 0) < 0) return false;
-      const size_t at = size_t(uint64_t{x} * l.samples * l.bitsPerSample / 8);
+      const size_t at = size_t(uint64_t{x} * l.samplesPerPixel * l.bitsPerSample / 8);
       const size_t bytes = std::min<size_t>(size_t(tileRowBytes), size_t(rowBytes) - at);
       const uint32_t rows = std::min(l.tileLength, l.height - y);
       for (uint32_t r = 0; r < rows; ++r)
@@ -307,7 +249,7 @@ void invert(std::vector<uint8_t>& pixels) {
 
 // Turns stored rows into the page's: white as set bits, grey as light, indexes a byte each,
 // colour as blue-green-red.
-void finishRows(const Layout& l, Direct direct, PageImage& image) {
+void finishRows(const ImageFormat& l, Direct direct, PageImage& image) {
   if ((direct == Direct::Bilevel || direct == Direct::Grey) &&
       l.photometric == PHOTOMETRIC_MINISWHITE) {
     invert(image.pixels);
@@ -329,14 +271,12 @@ void finishRows(const Layout& l, Direct direct, PageImage& image) {
   }
 }
 
-bool decodeDirect(TIFF* tiff, const Layout& l, Direct direct, PageImage& image) {
+bool decodeDirect(TIFF* tiff, const ImageFormat& l, Direct direct,
+                  const std::vector<uint8_t>& colours, PageImage& image) {
   if (l.photometric == PHOTOMETRIC_YCBCR &&
       !TIFFSetField(tiff, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB))
     return false;
-  if (direct == Direct::Palette) {
-    image.colours = colourTable(tiff, l.bitsPerSample);
-    if (image.colours.empty()) return false;
-  }
+  if (direct == Direct::Palette) image.colours = colours;
   if (!readStoredRows(tiff, l, image)) return false;
   finishRows(l, direct, image);
   return true;
@@ -349,7 +289,7 @@ uint8_t overWhite(uint32_t value, uint32_t alpha) {
   return uint8_t(std::min<uint32_t>(255, value + 255 - alpha));
 }
 
-void pixelsFromRgba(const Layout& l, const std::vector<uint32_t>& rgba, PageImage& image) {
+void pixelsFromRgba(const ImageFormat& l, const std::vector<uint32_t>& rgba, PageImage& image) {
   const bool bilevel = image.bitsPerPixel == 1;
   for (uint32_t y = 0; y < image.height; ++y) {
     const uint32_t* in = rgba.data() + size_t(y) * l.width;
@@ -371,14 +311,14 @@ void pixelsFromRgba(const Layout& l, const std::vector<uint32_t>& rgba, PageImag
   }
 }
 
-int rgbaDepth(const Layout& l) {
+int rgbaDepth(const ImageFormat& l) {
   const bool grey =
       l.photometric == PHOTOMETRIC_MINISWHITE || l.photometric == PHOTOMETRIC_MINISBLACK;
   if (!grey) return 24;
   return l.bitsPerSample == 1 && l.extraSamples == 0 ? 1 : 8;
 }
 
-bool decodeRgba(TIFF* tiff, const Layout& l, PageImage& image, std::string& why) {
+bool decodeRgba(TIFF* tiff, const ImageFormat& l, PageImage& image, std::string& why) {
   char message[1024] = {};
   if (!TIFFRGBAImageOK(tiff, message)) {
     why = message;
@@ -457,58 +397,272 @@ PageImage upright(PageImage stored, uint16_t orientation) {
   return shown;
 }
 
-Tiff openPage(const Document& document, size_t index, ClientFile& file, Messages& messages) {
-  Options options(TIFFOpenOptionsAlloc());
-  if (!options) return nullptr;
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, &messages);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, &messages);
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), allocationLimit(document, index));
-  // "m": no memory mapping; the view is read through the calls above.
-  return Tiff(TIFFClientOpenExt("page", "rm", &file, readFile, writeFile, seekFile, closeFile,
-                                sizeOfFile, mapNothing, unmapNothing, options.get()));
+// --- The page's fields, and what keeps its image from being decoded -----------------
+
+// The fewest stored bytes that can decode to `decoded` bytes of `rows` rows: each codec's
+// best case (a blank page), with room to spare.
+uint64_t leastStoredBytes(uint16_t compression, uint64_t decoded, uint64_t rows) {
+  switch (compression) {
+    case COMPRESSION_NONE:
+      return decoded;
+    case COMPRESSION_PACKBITS:
+      return decoded / 64;  // two bytes repeat one 128 times
+    case COMPRESSION_CCITTRLE:
+    case COMPRESSION_CCITTFAX3:
+    case COMPRESSION_CCITTFAX4:
+      return rows / 8;  // a blank row can take a single bit
+    default:
+      // Deflate reaches 1032:1, LZW about 1400:1, JPEG about that with one bit per block.
+      return decoded / 4096;
+  }
+}
+
+// No page's pixels take more than a 600 dpi A0 page's in colour, libtiff's RGBA buffer included.
+constexpr uint64_t kMaxPixelBytes = kMaxPagePixels * 3;
+
+template <class T>
+T field(TIFF* tiff, uint32_t tag, T fallback) {
+  T value = fallback;
+  return TIFFGetFieldDefaulted(tiff, tag, &value) ? value : fallback;
+}
+
+ImageFormat formatOf(TIFF* tiff) {
+  ImageFormat f;
+  f.width = field<uint32_t>(tiff, TIFFTAG_IMAGEWIDTH, 0);
+  f.height = field<uint32_t>(tiff, TIFFTAG_IMAGELENGTH, 0);
+  f.bitsPerSample = field<uint16_t>(tiff, TIFFTAG_BITSPERSAMPLE, 1);
+  f.samplesPerPixel = field<uint16_t>(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+  f.photometric = field<uint16_t>(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+  f.planarConfig = field<uint16_t>(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  f.compression = field<uint16_t>(tiff, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+  f.fillOrder = field<uint16_t>(tiff, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
+  f.orientation = field<uint16_t>(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  if (f.compression == COMPRESSION_CCITTFAX4)
+    f.group4Options = field<uint32_t>(tiff, TIFFTAG_GROUP4OPTIONS, 0);
+  uint16_t extra = 0;
+  uint16_t* kinds = nullptr;
+  if (TIFFGetFieldDefaulted(tiff, TIFFTAG_EXTRASAMPLES, &extra, &kinds)) f.extraSamples = extra;
+  f.tiled = TIFFIsTiled(tiff) != 0;
+  if (f.tiled) {
+    f.tileWidth = field<uint32_t>(tiff, TIFFTAG_TILEWIDTH, 0);
+    f.tileLength = field<uint32_t>(tiff, TIFFTAG_TILELENGTH, 0);
+  } else {
+    f.rowsPerStrip = std::min(field<uint32_t>(tiff, TIFFTAG_ROWSPERSTRIP, f.height), f.height);
+  }
+  const uint32_t count = f.tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t length = TIFFGetStrileByteCount(tiff, i);
+    f.chunks.push_back({TIFFGetStrileOffset(tiff, i), uint32_t(std::min<uint64_t>(length, UINT32_MAX))});
+  }
+  uint32_t tablesCount = 0;
+  void* tables = nullptr;
+  if (f.compression == COMPRESSION_JPEG &&
+      TIFFGetField(tiff, TIFFTAG_JPEGTABLES, &tablesCount, &tables) && tables)
+    f.jpegTables.assign(static_cast<uint8_t*>(tables), static_cast<uint8_t*>(tables) + tablesCount);
+  return f;
+}
+
+// Whether libtiff reads the page where the walk found it: the same size, orientation and data.
+// The walk claimed that data for this page alone, so no output can read it twice.
+bool readAlike(const ImageFormat& f, const Page& page, const std::vector<DataChunk>& walked) {
+  return f.width == page.width && f.height == page.height && f.orientation == page.orientation &&
+         f.tiled == page.tiled && f.chunks == walked;
+}
+
+// Writers round tiles up to a standard size, so a tile may be larger than its page, but not
+// by much: each tile is decoded whole.
+bool tilesFit(const ImageFormat& f) {
+  auto roomy = [](uint32_t side) { return (std::max<uint64_t>(side, 1024) + 15) / 16 * 16; };
+  return f.tileWidth > 0 && f.tileLength > 0 && f.tileWidth <= roomy(f.width) &&
+         f.tileLength <= roomy(f.height);
+}
+
+uint64_t storedBytes(const ImageFormat& f) {
+  uint64_t stored = 0;
+  for (const DataChunk& chunk : f.chunks) stored += chunk.length;
+  return stored;
 }
 
 }  // namespace
 
-TiffDecoded decodeWithLibtiff(const Document& document, size_t index,
-                              std::vector<uint8_t> storage) {
-  TiffDecoded result;
-  const Page& page = document.page(index);
-  std::unique_ptr<ByteSource> view = document.singlePageView(index);
-  HeldData data(*view, document.pageData(index));
-  ClientFile file{data};
+struct PageReader::State {
+  const Document& document;
+  size_t index;
+  std::unique_ptr<ByteSource> view;
+  ClientFile file{nullptr};
   Messages messages;
-  auto fail = [&](std::string why) {
-    result.error = messages.error.empty() ? std::move(why) : messages.error;
-    result.warnings = std::move(messages.warnings);
-    return std::move(result);
-  };
-  Tiff tiff = openPage(document, index, file, messages);
-  if (!tiff) return fail("libtiff cannot open the page");
-  const Layout l = layoutOf(tiff.get());
-  if (l.width != page.width || l.height != page.height)
-    return fail("libtiff reads another size than the page's directory states");
-  // The reader checked the tiles it found against the page; libtiff takes a tile size alone
-  // for tiles, and that size may be any.
-  if (l.tiled != page.tiled ||
-      (l.tiled && (l.tileWidth != page.tileWidth || l.tileLength != page.tileLength)))
-    return fail("libtiff reads other tiles than the page's directory states");
+  Tiff tiff;
+  ImageFormat format;
+  std::vector<DataChunk> walked;  // the page's strips or tiles as the walk found them
+  std::string problem;
+  Direct direct = Direct::None;
+  int depth = 8;
+  std::vector<uint8_t> colours;
+
+  State(const Document& d, size_t i) : document(d), index(i), view(d.singlePageView(i)) {
+    file.source = view.get();
+  }
+  void open();
+  std::string check() const;
+};
+
+void PageReader::State::open() {
+  const Page& page = document.page(index);
+  walked = document.pageData(index);
+  // libtiff's own allocations while it reads the directory and the data: the largest stored
+  // strip or the page in colour, whichever is larger. A directory claiming more fails.
+  uint64_t largest = 0;
+  for (const DataChunk& chunk : walked) largest = std::max<uint64_t>(largest, chunk.length);
+  const uint64_t limit = std::max(largest, uint64_t{page.width} * page.height * 3) + (1u << 20);
+  Options options(TIFFOpenOptionsAlloc());
+  if (!options) throw std::bad_alloc();
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, &messages);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, &messages);
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(),
+                                      tmsize_t(std::min<uint64_t>(limit, uint64_t(INT32_MAX))));
+  // "m": no memory mapping, the view is read through the calls above. "c": the strips as
+  // stored, not cut into strips of 8 KB, so that they are the walk's.
+  tiff.reset(TIFFClientOpenExt("page", "rmc", &file, readFile, writeFile, seekFile, closeFile,
+                               sizeOfFile, mapNothing, unmapNothing, options.get()));
+  if (!tiff) {
+    problem = "its directory cannot be read (" +
+              (messages.error.empty() ? std::string("libtiff refuses it") : messages.error) + ")";
+    return;
+  }
+  format = formatOf(tiff.get());
+  direct = directFor(format);
+  depth = direct == Direct::None ? rgbaDepth(format) : depthOf(direct);
+  if (direct == Direct::Palette) colours = colourTable(tiff.get(), format.bitsPerSample);
+  problem = check();
+}
+
+std::string PageReader::State::check() const {
+  const ImageFormat& f = format;
+  if (!readAlike(f, document.page(index), walked))
+    return "its directory reads otherwise to libtiff than to the document's walk";
+  if (!TIFFIsCODECConfigured(f.compression))
+    return "its image is stored with compression " + std::to_string(f.compression) +
+           ", which no decoder here reads";
   // No page has more samples or deeper ones; their rows would only be large.
-  if (l.samples > 8 || l.bitsPerSample > 16) return fail("no page is stored in this layout");
-  const uint16_t orientation =
-      field<uint16_t>(tiff.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  TIFFSetField(tiff.get(), TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-  const Direct direct = directFor(l);
-  PageImage image =
-      blankImage(l.width, l.height, direct == Direct::None ? rgbaDepth(l) : depthOf(direct),
-                 std::move(storage));
-  std::string why = "libtiff cannot decode the page";
-  const bool decoded = direct == Direct::None ? decodeRgba(tiff.get(), l, image, why)
-                                              : decodeDirect(tiff.get(), l, direct, image);
-  if (!decoded || !messages.error.empty()) return fail(why);
-  result.image = upright(std::move(image), orientation);
-  result.warnings = std::move(messages.warnings);
-  return result;
+  if (f.samplesPerPixel == 0 || f.samplesPerPixel > 8 || f.bitsPerSample == 0 ||
+      f.bitsPerSample > 16)
+    return "its image is stored in a layout no decoder here reads";
+  if (f.tiled && !tilesFit(f)) return "its tiles are far larger than the page";
+  if (direct == Direct::Palette && colours.empty()) return "its colour table is missing";
+  const uint64_t decoded =
+      (uint64_t{f.width} * f.samplesPerPixel * f.bitsPerSample + 7) / 8 * f.height;
+  if (storedBytes(f) < leastStoredBytes(f.compression, decoded, f.height))
+    return "its image data is cut short or claims far more pixels than it holds";
+  uint64_t pixels = uint64_t{strideOf(f.width, depth)} * f.height;
+  if (direct == Direct::None) pixels += uint64_t{f.width} * f.height * 4;  // libtiff's RGBA
+  if (f.orientation != ORIENTATION_TOPLEFT) pixels *= 2;  // the upright copy
+  if (pixels > kMaxPixelBytes) return "its image is too large to decode in its layout";
+  return {};
+}
+
+PageReader::PageReader(const Document& document, size_t index)
+    : state_(std::make_unique<State>(document, index)) {
+  state_->open();
+}
+
+PageReader::~PageReader() = default;
+
+TIFF* PageReader::tiff() const {
+  return state_->tiff.get();
+}
+
+const ImageFormat& PageReader::format() const {
+  return state_->format;
+}
+
+const std::string& PageReader::problem() const {
+  return state_->problem;
+}
+
+int PageReader::depth() const {
+  return state_->depth;
+}
+
+const std::vector<uint8_t>& PageReader::colours() const {
+  return state_->colours;
+}
+
+std::optional<PageImage> PageReader::decode(std::vector<uint8_t> storage) {
+  State& s = *state_;
+  if (!s.problem.empty()) return std::nullopt;
+  const ImageFormat& f = s.format;
+  HeldData data(*s.view, f.chunks);
+  s.file.source = &data;
+  s.messages.error.clear();
+  TIFF* tiff = s.tiff.get();
+  // The stored order: the orientation is applied afterwards, to every layout alike.
+  TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  PageImage image = blankImage(f.width, f.height, s.depth, std::move(storage));
+  std::string why = "its image data is damaged";
+  const bool decoded = s.direct == Direct::None
+                           ? decodeRgba(tiff, f, image, why)
+                           : decodeDirect(tiff, f, s.direct, s.colours, image);
+  TIFFSetField(tiff, TIFFTAG_ORIENTATION, f.orientation);
+  s.file.source = s.view.get();
+  if (!decoded || !s.messages.error.empty()) {
+    s.problem = why + (s.messages.error.empty() ? "" : " (" + s.messages.error + ")");
+    return std::nullopt;
+  }
+  return upright(std::move(image), f.orientation);
+}
+
+DecodedPage decodePage(const Document& document, size_t index, std::vector<uint8_t> storage) {
+  PageReader reader(document, index);
+  DecodedPage page;
+  page.image = reader.decode(std::move(storage));
+  if (!page.image) page.problem = reader.problem();
+  return page;
+}
+
+// --- The placeholder -----------------------------------------------------------------
+
+namespace {
+
+constexpr uint8_t kBackground = 0xE0;
+constexpr uint8_t kCross = 0xA8;
+constexpr uint8_t kInk = 0x00;
+
+void fillRect(PageImage& img, int x0, int y0, int x1, int y1, uint8_t grey) {
+  x0 = std::max(x0, 0), y0 = std::max(y0, 0);
+  x1 = std::min(x1, int(img.width)), y1 = std::min(y1, int(img.height));
+  for (int y = y0; y < y1; ++y)
+    std::memset(img.pixels.data() + size_t(y) * img.stride + x0, grey,
+                size_t(std::max(0, x1 - x0)));
+}
+
+// A line from corner to corner, `thick` pixels wide.
+void diagonal(PageImage& img, bool falling, int thick) {
+  for (uint32_t y = 0; y < img.height; ++y) {
+    int x = int(uint64_t(y) * img.width / img.height);
+    if (!falling) x = int(img.width) - 1 - x;
+    fillRect(img, x - thick / 2, int(y), x - thick / 2 + thick, int(y) + 1, kCross);
+  }
+}
+
+}  // namespace
+
+PageImage placeholderImage(uint32_t width, uint32_t height) {
+  PageImage img;
+  img.width = width;
+  img.height = height;
+  img.bitsPerPixel = 8;
+  img.stride = strideOf(img.width, 8);
+  img.placeholder = true;
+  img.pixels.assign(size_t(img.stride) * img.height, kBackground);
+  int thick = int(std::max<uint32_t>(2, std::min(img.width, img.height) / 150));
+  diagonal(img, true, thick);
+  diagonal(img, false, thick);
+  int w = int(img.width), h = int(img.height);
+  fillRect(img, 0, 0, w, thick, kInk);
+  fillRect(img, 0, h - thick, w, h, kInk);
+  fillRect(img, 0, 0, thick, h, kInk);
+  fillRect(img, w - thick, 0, w, h, kInk);
+  return img;
 }
 
 }  // namespace mdi

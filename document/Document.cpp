@@ -1,7 +1,9 @@
-#include "component/reader/Document.h"
+#include "document/Document.h"
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <map>
 #include <unordered_set>
 #include <utility>
 
@@ -59,25 +61,16 @@ class OverlaySource : public ByteSource {
 enum Tag : uint16_t {
   kImageWidth = 256,
   kImageLength = 257,
-  kBitsPerSample = 258,
-  kCompression = 259,
-  kPhotometric = 262,
-  kFillOrder = 266,
   kOrientation = 274,
   kStripOffsets = 273,
-  kSamplesPerPixel = 277,
-  kRowsPerStrip = 278,
   kStripByteCounts = 279,
   kXResolution = 282,
   kYResolution = 283,
-  kPlanarConfig = 284,
-  kGroup4Options = 293,
   kResolutionUnit = 296,
   kTileWidth = 322,
   kTileLength = 323,
   kTileOffsets = 324,
   kTileByteCounts = 325,
-  kJpegTables = 347,
   kRecognisedText = 37679,
 };
 
@@ -89,6 +82,7 @@ enum Type : uint16_t {
   kRational = 5,
   kSByte = 6,
   kUndefined = 7,
+  kLong8 = 16,
 };
 
 size_t typeSize(uint16_t type) {
@@ -109,19 +103,29 @@ size_t typeSize(uint16_t type) {
     case kRational:
     case 10:  // SRATIONAL
     case 12:  // DOUBLE
+    case kLong8:
+    case 17:  // SLONG8
+    case 18:  // IFD8
       return 8;
     default:
       return 0;
   }
 }
 
+bool isLocation(uint16_t tag) {
+  return tag == kStripOffsets || tag == kStripByteCounts || tag == kTileOffsets ||
+         tag == kTileByteCounts;
+}
+
 // A chain longer than this is cut: more pages than anyone scans, and a bound on memory.
 constexpr size_t kMaxPages = 100000;
+// libtiff reads no BigTIFF directory of more entries than this.
+constexpr uint64_t kMaxBigEntries = 4096;
 
-// Directories and location arrays of different pages do not share bytes in a sound file, so
-// reading them all reads about the file once. Damaged links can make thousands of pages read
-// the same large directory or array again and again; this bounds that to a multiple of the
-// file's size.
+// Directories, location arrays and tag values of different pages do not share bytes in a sound
+// file, so reading them all reads about the file once. Damaged links can make thousands of
+// pages read the same large directory, array or value again and again; this bounds that, and
+// what an output copies of them, to a multiple of the file's size.
 uint64_t workBudget(uint64_t fileSize) {
   return 4 * fileSize + 64 * 1024;
 }
@@ -135,8 +139,8 @@ struct Entry {
 
 class Parser {
  public:
-  Parser(const ByteSource& src, bool big)
-      : src_(src), big_(big), size_(src.size()), budget_(workBudget(size_)) {}
+  Parser(const ByteSource& src, bool big, bool wide)
+      : src_(src), big_(big), wide_(wide), size_(src.size()), budget_(workBudget(size_)) {}
 
   uint16_t u16(const uint8_t* p) const {
     return big_ ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[1] << 8 | p[0]);
@@ -145,15 +149,23 @@ class Parser {
     return big_ ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
                 : uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0];
   }
+  uint64_t u64(const uint8_t* p) const {
+    uint64_t high = u32(big_ ? p : p + 4), low = u32(big_ ? p + 4 : p);
+    return high << 32 | low;
+  }
+  // An offset: 4 bytes, 8 in BigTIFF.
+  uint64_t offset(const uint8_t* p) const { return wide_ ? u64(p) : u32(p); }
+  size_t offsetSize() const { return wide_ ? 8 : 4; }
 
   // Reads one directory; nextIfd() then gives the link to the following one.
   Page readPage(uint64_t ifdOffset, size_t number);
   uint64_t nextIfd() const { return nextIfd_; }
   // The strips or tiles of the page whose directory is at `ifdOffset`.
   std::vector<DataChunk> readChunks(uint64_t ifdOffset, bool tiled, size_t number);
+  // The directory's entries, each tag once (its first, as libtiff has it).
+  std::vector<Entry> readEntries(uint64_t ifdOffset, size_t number, uint64_t* next);
 
  private:
-  std::vector<Entry> readEntries(uint64_t ifdOffset, size_t number, uint64_t* next);
   uint32_t scalar(const Entry& e, size_t number) const;
   // Optional tags that are malformed count as absent, as libtiff has them.
   uint32_t scalarOr(const Entry& e, uint32_t absent) const;
@@ -161,9 +173,12 @@ class Parser {
   // Calls `visit(offset, length)` for each strip or tile; refuses data past the file's end.
   template <class Visit>
   void forEachChunk(const Entry& offsets, const Entry& counts, size_t number, Visit visit) const;
-  void checkData(const Entry& offsets, const Entry& counts, size_t number) const {
-    forEachChunk(offsets, counts, number, [](uint64_t, uint64_t) {});
+  uint64_t arrayValue(const uint8_t* p, size_t size) const {
+    return size == 2 ? u16(p) : size == 4 ? u32(p) : u64(p);
   }
+  // Claims the bytes for this page's data or text: no earlier page, nor another strip of its
+  // own, may hold them.
+  void claim(uint64_t offset, uint64_t length, size_t number);
   // The value's bytes: from the directory already read when they lie in it.
   void valueBytes(uint64_t offset, uint8_t* dst, size_t len) const;
   [[noreturn]] void damaged(size_t number, const std::string& what) const {
@@ -178,6 +193,7 @@ class Parser {
 
   const ByteSource& src_;
   bool big_;
+  bool wide_;
   uint64_t size_;
   // The directory just read; inline values are taken from here.
   std::vector<uint8_t> ifd_;
@@ -185,19 +201,22 @@ class Parser {
   uint64_t nextIfd_ = 0;
   uint64_t budget_;
   mutable uint64_t work_ = 0;
+  std::map<uint64_t, uint64_t> claimed_;  // by first byte: one past the last
 };
 
 std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64_t* next) {
-  if (ifdOffset < 8 || ifdOffset + 2 > size_)
+  const size_t countSize = wide_ ? 8 : 2, entrySize = wide_ ? 20 : 12;
+  if (ifdOffset < (wide_ ? 16u : 8u) || ifdOffset > size_ || size_ - ifdOffset < countSize)
     throw ReadError("The file is truncated: page " + std::to_string(number) +
                     "'s directory lies past the end of the file.");
   // One read for the usual directory of a few dozen entries; a second only for longer ones.
-  uint64_t guess = std::min<uint64_t>(size_ - ifdOffset, 2 + 12 * 32 + 4);
+  uint64_t guess = std::min<uint64_t>(size_ - ifdOffset, countSize + entrySize * 32 + 8);
   ifd_.resize(size_t(guess));
   src_.read(ifdOffset, ifd_.data(), ifd_.size());
-  uint16_t count = u16(ifd_.data());
+  uint64_t count = wide_ ? u64(ifd_.data()) : u16(ifd_.data());
   if (count == 0) damaged(number, "has an empty directory");
-  uint64_t len = 2 + uint64_t{count} * 12 + 4;
+  if (count > kMaxBigEntries && wide_) damaged(number, "has a directory of too many entries");
+  uint64_t len = countSize + count * entrySize + offsetSize();
   if (ifdOffset + len > size_)
     throw ReadError("The file is truncated: page " + std::to_string(number) +
                     "'s directory runs past the end of the file.");
@@ -206,46 +225,54 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
   if (len > guess) src_.read(ifdOffset + guess, ifd_.data() + guess, size_t(len - guess));
   ifdOffset_ = ifdOffset;
   std::vector<Entry> entries;
-  entries.reserve(count);
-  for (uint16_t i = 0; i < count; ++i) {
-    const uint8_t* p = ifd_.data() + 2 + i * 12;
+  entries.reserve(size_t(count));
+  for (uint64_t i = 0; i < count; ++i) {
+    const uint8_t* p = ifd_.data() + countSize + i * entrySize;
     Entry e;
     e.tag = u16(p);
     e.type = u16(p + 2);
-    e.count = u32(p + 4);
+    uint64_t count64 = wide_ ? u64(p + 4) : u32(p + 4);
+    e.count = count64 > UINT32_MAX ? 0 : uint32_t(count64);
+    const size_t valueAt = wide_ ? 12 : 8;
     uint64_t bytes = uint64_t{typeSize(e.type)} * e.count;
-    if (bytes <= 4) {
-      e.valueOffset = ifdOffset + 2 + i * 12 + 8;
+    if (bytes <= offsetSize()) {
+      e.valueOffset = ifdOffset + countSize + i * entrySize + valueAt;
     } else {
-      e.valueOffset = u32(p + 8);
+      e.valueOffset = offset(p + valueAt);
       // A tag this reader does not know may be broken without harm; known ones are checked
       // where they are used.
-      if (e.valueOffset + bytes > size_) e.count = 0;
+      if (e.valueOffset > size_ || bytes > size_ - e.valueOffset) e.count = 0;
+      // What an output may copy of the page's values, apart from its data and text.
+      else if (!isLocation(e.tag) && e.tag != kRecognisedText) spend(bytes);
     }
-    entries.push_back(e);
+    // libtiff reads a tag given twice as its first entry says: so does this reader.
+    bool seen = std::any_of(entries.begin(), entries.end(),
+                            [&e](const Entry& earlier) { return earlier.tag == e.tag; });
+    if (!seen) entries.push_back(e);
   }
-  *next = u32(ifd_.data() + len - 4);
+  *next = offset(ifd_.data() + len - offsetSize());
   return entries;
 }
 
 // The first value of a SHORT or LONG tag (BitsPerSample may repeat it per sample).
 uint32_t Parser::scalar(const Entry& e, size_t number) const {
-  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte))
+  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte && e.type != kLong8))
     damaged(number, "has a malformed tag " + std::to_string(e.tag));
   return scalarOr(e, 0);
 }
 
 uint32_t Parser::scalarOr(const Entry& e, uint32_t absent) const {
-  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte)) return absent;
-  uint8_t buf[4];
+  if (e.count == 0 || (e.type != kShort && e.type != kLong && e.type != kByte && e.type != kLong8))
+    return absent;
+  uint8_t buf[8];
   size_t n = typeSize(e.type);
-  uint64_t inIfd = e.valueOffset - ifdOffset_;
-  if (e.valueOffset >= ifdOffset_ && inIfd + n <= ifd_.size())
-    std::memcpy(buf, ifd_.data() + inIfd, n);
-  else
-    src_.read(e.valueOffset, buf, n);
+  valueBytes(e.valueOffset, buf, n);
   if (e.type == kShort) return u16(buf);
   if (e.type == kLong) return u32(buf);
+  if (e.type == kLong8) {
+    uint64_t value = u64(buf);
+    return value > UINT32_MAX ? absent : uint32_t(value);
+  }
   return buf[0];
 }
 
@@ -264,26 +291,35 @@ void Parser::valueBytes(uint64_t offset, uint8_t* dst, size_t len) const {
     src_.read(offset, dst, len);
 }
 
+void Parser::claim(uint64_t offset, uint64_t length, size_t number) {
+  if (length == 0) return;
+  auto after = claimed_.upper_bound(offset);
+  bool overlaps = after != claimed_.end() && after->first < offset + length;
+  if (after != claimed_.begin() && std::prev(after)->second > offset) overlaps = true;
+  if (overlaps) damaged(number, "uses image data or text that another page or strip uses");
+  claimed_.emplace(offset, offset + length);
+}
+
 // Strips or tiles must lie inside the file: a cut-off file fails at open, not at showing.
 template <class Visit>
 void Parser::forEachChunk(const Entry& offsets, const Entry& counts, size_t number,
                           Visit visit) const {
-  if (offsets.count == 0 || offsets.count != counts.count ||
-      (offsets.type != kShort && offsets.type != kLong) ||
-      (counts.type != kShort && counts.type != kLong))
+  auto arrayType = [](uint16_t type) { return type == kShort || type == kLong || type == kLong8; };
+  if (offsets.count == 0 || offsets.count != counts.count || !arrayType(offsets.type) ||
+      !arrayType(counts.type))
     damaged(number, "has malformed image data locations");
   size_t osz = typeSize(offsets.type), csz = typeSize(counts.type);
   spend(uint64_t{offsets.count} * (osz + csz));
   constexpr uint32_t kChunk = 1024;
-  std::vector<uint8_t> ob(kChunk * 4), cb(kChunk * 4);
+  std::vector<uint8_t> ob(kChunk * 8), cb(kChunk * 8);
   for (uint32_t first = 0; first < offsets.count; first += kChunk) {
     uint32_t n = std::min(kChunk, offsets.count - first);
     valueBytes(offsets.valueOffset + uint64_t{first} * osz, ob.data(), n * osz);
     valueBytes(counts.valueOffset + uint64_t{first} * csz, cb.data(), n * csz);
     for (uint32_t i = 0; i < n; ++i) {
-      uint64_t off = osz == 2 ? u16(&ob[i * 2]) : u32(&ob[i * 4]);
-      uint64_t len = csz == 2 ? u16(&cb[i * 2]) : u32(&cb[i * 4]);
-      if (off + len > size_)
+      uint64_t off = arrayValue(&ob[i * osz], osz);
+      uint64_t len = arrayValue(&cb[i * csz], csz);
+      if (off > size_ || len > size_ - off)
         throw ReadError("The file is truncated: page " + std::to_string(number) +
                         "'s image data runs past the end of the file.");
       visit(off, len);
@@ -311,10 +347,11 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
   page.ifdOffset = ifdOffset;
   uint64_t next = 0;
   std::vector<Entry> entries = readEntries(ifdOffset, number, &next);
-  page.nextPointerOffset = ifdOffset + ifd_.size() - 4;
-  Entry stripOffsets, stripCounts, tileOffsets, tileCounts, xres, yres;
+  page.nextPointerOffset = ifdOffset + ifd_.size() - offsetSize();
+  Entry stripOffsets, stripCounts, tileOffsets, tileCounts, xres, yres, text;
   bool haveWidth = false, haveHeight = false;
   uint32_t unit = 2;  // inch, when the page does not say
+  uint32_t tileWidth = 0, tileLength = 0;
   for (const Entry& e : entries) {
     switch (e.tag) {
       case kImageWidth:
@@ -325,42 +362,18 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
         page.height = scalar(e, number);
         haveHeight = true;
         break;
-      case kBitsPerSample:
-        page.bitsPerSample = uint16_t(scalarOr(e, 1));
-        break;
-      case kCompression:
-        page.compression = uint16_t(scalarOr(e, 1));
-        break;
-      case kPhotometric:
-        page.photometric = uint16_t(scalarOr(e, 0));
-        break;
-      case kSamplesPerPixel:
-        page.samplesPerPixel = uint16_t(scalarOr(e, 1));
-        break;
       case kResolutionUnit:
         unit = scalarOr(e, 2);
-        break;
-      case kRowsPerStrip:
-        page.rowsPerStrip = scalarOr(e, 0);
         break;
       case kOrientation:
         page.orientation = uint16_t(scalarOr(e, 1));
         if (page.orientation < 1 || page.orientation > 8) page.orientation = 1;
         break;
-      case kFillOrder:
-        page.fillOrder = uint16_t(scalarOr(e, 1));
-        break;
-      case kPlanarConfig:
-        page.planarConfig = uint16_t(scalarOr(e, 1));
-        break;
-      case kGroup4Options:
-        page.group4Options = scalarOr(e, 0);
-        break;
       case kTileWidth:
-        page.tileWidth = scalar(e, number);
+        tileWidth = scalar(e, number);
         break;
       case kTileLength:
-        page.tileLength = scalar(e, number);
+        tileLength = scalar(e, number);
         break;
       case kStripOffsets:
         stripOffsets = e;
@@ -380,18 +393,9 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
       case kYResolution:
         yres = e;
         break;
-      case kJpegTables:
-        if (typeSize(e.type) == 1 && e.count > 0) {
-          page.jpegTablesOffset = e.valueOffset;
-          page.jpegTablesCount = e.count;
-        }
-        break;
       case kRecognisedText:
         // Stored as bytes; any other type is not the layout this reader knows.
-        if (typeSize(e.type) == 1 && e.count > 0) {
-          page.textOffset = e.valueOffset;
-          page.textCount = e.count;
-        }
+        if (typeSize(e.type) == 1 && e.count > 0) text = e;
         break;
       default:
         break;
@@ -404,22 +408,26 @@ Page Parser::readPage(uint64_t ifdOffset, size_t number) {
     throw ReadError("Page " + std::to_string(number) +
                     " is too large: " + std::to_string(page.width) + " by " +
                     std::to_string(page.height) + " pixels is more than a 600 dpi A0 page.");
-  if (page.samplesPerPixel == 0 || page.bitsPerSample == 0)
-    damaged(number, "has no samples per pixel");
-  if (page.rowsPerStrip == 0 || page.rowsPerStrip > page.height) page.rowsPerStrip = page.height;
+  auto claimChunk = [this, number](uint64_t off, uint64_t len) { claim(off, len, number); };
   if (tileOffsets.tag) {
     page.tiled = true;
-    if (page.tileWidth == 0 || page.tileLength == 0) damaged(number, "has tiles of no size");
+    if (tileWidth == 0 || tileLength == 0) damaged(number, "has tiles of no size");
     // Writers round tiles up to a standard size, so a tile may be larger than its page, but
     // not by much: each tile is decoded whole, and its size is summed with the page's.
     auto roomy = [](uint32_t side) { return (std::max<uint64_t>(side, 1024) + 15) / 16 * 16; };
-    if (page.tileWidth > roomy(page.width) || page.tileLength > roomy(page.height))
+    if (tileWidth > roomy(page.width) || tileLength > roomy(page.height))
       damaged(number, "has tiles far larger than the page");
-    checkData(tileOffsets, tileCounts, number);
+    forEachChunk(tileOffsets, tileCounts, number, claimChunk);
   } else if (stripOffsets.tag) {
-    checkData(stripOffsets, stripCounts, number);
+    forEachChunk(stripOffsets, stripCounts, number, claimChunk);
   } else {
     damaged(number, "has no image data");
+  }
+  if (text.tag) {
+    page.textOffset = text.valueOffset;
+    page.textCount = text.count;
+    // Text in the directory itself is the directory's; text elsewhere is the page's alone.
+    if (text.count > offsetSize()) claim(text.valueOffset, text.count, number);
   }
   if (xres.tag && yres.tag && (unit == 2 || unit == 3)) {
     double toInch = unit == 3 ? 2.54 : 1.0;
@@ -442,9 +450,9 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
   const ByteSource& src = *doc.source_;
   uint64_t size = src.size();
   if (size == 0) throw ReadError("The file is empty.");
-  uint8_t header[8];
+  uint8_t header[16] = {};
   if (size < 8) throw ReadError("The file is too short to be a document.");
-  src.read(0, header, 8);
+  src.read(0, header, size_t(std::min<uint64_t>(size, sizeof header)));
   bool big;
   if (header[0] == 'I' && header[1] == 'I')
     big = false;
@@ -454,12 +462,18 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
     big = false;  // the imaging software's own mark, otherwise a little-endian TIFF
   else
     throw ReadError("The file is not a document: it does not begin with a TIFF header.");
-  Parser parser(src, big);
-  if (parser.u16(header + 2) != 42)
+  const uint16_t mark = Parser(src, big, false).u16(header + 2);
+  // BigTIFF: 43, the size of its offsets (8), 0, and the first directory's 8-byte offset.
+  const bool wide = mark == 43 && header[0] != 'E';
+  Parser parser(src, big, wide);
+  if (wide && (size < 16 || parser.u16(header + 4) != 8 || parser.u16(header + 6) != 0))
+    throw ReadError("The file is not a document: its BigTIFF header is malformed.");
+  if (mark != 42 && !wide)
     throw ReadError("The file is not a document: its header lacks the TIFF mark 42.");
   doc.bigEndian_ = big;
+  doc.bigTiff_ = wide;
   std::unordered_set<uint64_t> visited;
-  uint64_t offset = parser.u32(header + 4);
+  uint64_t offset = parser.offset(header + (wide ? 8 : 4));
   if (offset == 0) throw ReadError("The document has no pages.");
   while (offset != 0 && doc.pages_.size() < kMaxPages) {
     // A chain that comes back to a directory already read loops: the pages so far are all.
@@ -477,8 +491,18 @@ Document Document::open(std::unique_ptr<ByteSource> source) {
 
 std::vector<DataChunk> Document::pageData(size_t index) const {
   const Page& p = page(index);
-  Parser parser(*source_, bigEndian_);
+  Parser parser(*source_, bigEndian_, bigTiff_);
   return parser.readChunks(p.ifdOffset, p.tiled, index + 1);
+}
+
+std::vector<uint16_t> Document::pageTags(size_t index) const {
+  Parser parser(*source_, bigEndian_, bigTiff_);
+  uint64_t next = 0;
+  std::vector<uint16_t> tags;
+  for (const Entry& e : parser.readEntries(page(index).ifdOffset, index + 1, &next))
+    tags.push_back(e.tag);
+  std::sort(tags.begin(), tags.end());
+  return tags;
 }
 
 std::vector<uint8_t> Document::chunkBytes(const DataChunk& chunk) const {
@@ -497,60 +521,19 @@ std::u16string Document::pageText(size_t index) const {
 
 std::unique_ptr<ByteSource> Document::singlePageView(size_t index) const {
   const Page& p = page(index);
-  auto put32 = [this](uint8_t* dst, uint32_t v) {
-    for (int i = 0; i < 4; ++i) dst[bigEndian_ ? 3 - i : i] = uint8_t(v >> (8 * i));
+  const size_t offsetSize = bigTiff_ ? 8 : 4;
+  auto put = [this](uint8_t* dst, uint64_t v, size_t bytes) {
+    for (size_t i = 0; i < bytes; ++i) dst[bigEndian_ ? bytes - 1 - i : i] = uint8_t(v >> (8 * i));
   };
-  std::vector<uint8_t> header(8);
+  std::vector<uint8_t> header(bigTiff_ ? 16 : 8);
   header[0] = header[1] = bigEndian_ ? 'M' : 'I';
-  header[2] = bigEndian_ ? 0 : 42;
-  header[3] = bigEndian_ ? 42 : 0;
-  put32(&header[4], uint32_t(p.ifdOffset));
+  put(&header[2], bigTiff_ ? 43 : 42, 2);
+  if (bigTiff_) put(&header[4], 8, 2);  // then two zero bytes
+  put(&header[bigTiff_ ? 8 : 4], p.ifdOffset, offsetSize);
   std::vector<OverlaySource::Patch> patches;
   patches.push_back({0, std::move(header)});
-  patches.push_back({p.nextPointerOffset, std::vector<uint8_t>(4, 0)});
+  patches.push_back({p.nextPointerOffset, std::vector<uint8_t>(offsetSize, 0)});
   return std::make_unique<OverlaySource>(source_, std::move(patches));
-}
-
-// --- Refusing what cannot be decoded ----------------------------------------------
-
-namespace {
-
-// The fewest stored bytes that can decode to `decoded` bytes of `rows` rows: each codec's
-// best case (a blank page), with room to spare.
-uint64_t leastStoredBytes(uint16_t compression, uint64_t decoded, uint64_t rows) {
-  switch (Compression(compression)) {
-    case Compression::None:
-      return decoded;
-    case Compression::PackBits:
-      return decoded / 64;  // two bytes repeat one 128 times
-    case Compression::CcittRle:
-    case Compression::CcittG3:
-    case Compression::CcittG4:
-      return rows / 8;  // a blank row can take a single bit
-    case Compression::Lzw:
-    case Compression::Deflate:
-    case Compression::AdobeDeflate:
-    case Compression::OldJpeg:
-    case Compression::Jpeg:
-      // Deflate reaches 1032:1, LZW about 1400:1, JPEG about that with one bit per block.
-      return decoded / 4096;
-  }
-  return 0;  // no decoder reads it: the page becomes a placeholder without its data
-}
-
-}  // namespace
-
-bool Document::decodable(size_t index) const {
-  return decodable(index, pageData(index));
-}
-
-bool Document::decodable(size_t index, const std::vector<DataChunk>& chunks) const {
-  const Page& p = page(index);
-  uint64_t rowBytes = (uint64_t{p.width} * p.samplesPerPixel * p.bitsPerSample + 7) / 8;
-  uint64_t decoded = rowBytes * p.height;
-  uint64_t stored = 0;
-  for (const DataChunk& chunk : chunks) stored += chunk.length;
-  return stored >= leastStoredBytes(p.compression, decoded, p.height);
 }
 
 // --- The recognised-text tag ---------------------------------------------------

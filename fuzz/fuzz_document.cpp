@@ -1,4 +1,5 @@
-// libFuzzer target: the document reader, fed any bytes. Built natively by fuzz/run.
+// libFuzzer target: the document library (open, each page's text, each page decoded), fed any
+// bytes. Built natively by fuzz/run.
 #include <cstddef>
 #include <cstdint>
 

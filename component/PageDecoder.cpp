@@ -132,7 +132,7 @@ PageImage decodePage(const Document& document, size_t index, std::vector<uint8_t
   if (page.width == 0 || page.height == 0 || uint64_t(page.width) * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(index + 1) + " is too large to show.");
   try {
-    DecodedPage decoded = mdi::decodePage(document, index, std::move(storage));
+    DecodedPage decoded = decodeImage(document, index, std::move(storage));
     if (decoded.image) return std::move(*decoded.image);
     return placeholder(page);
   } catch (const ReadError&) {

@@ -611,7 +611,7 @@ std::optional<PageImage> PageReader::decode(std::vector<uint8_t> storage) {
   return upright(std::move(image), f.orientation);
 }
 
-DecodedPage decodePage(const Document& document, size_t index, std::vector<uint8_t> storage) {
+DecodedPage decodeImage(const Document& document, size_t index, std::vector<uint8_t> storage) {
   PageReader reader(document, index);
   DecodedPage page;
   page.image = reader.decode(std::move(storage));

@@ -74,7 +74,7 @@ struct DecodedPage {
   std::optional<PageImage> image;
   std::string problem;
 };
-DecodedPage decodePage(const Document& document, size_t index, std::vector<uint8_t> storage = {});
+DecodedPage decodeImage(const Document& document, size_t index, std::vector<uint8_t> storage = {});
 
 // What a page that cannot be shown becomes, at its shown size: 8-bit grey, a frame and its two
 // diagonals on a light ground, with room in the middle for a sentence the viewer writes on it.

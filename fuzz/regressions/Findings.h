@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz/regressions/BigTiff.h"
 #include "tools/docwriter/DocWriter.h"
 
 namespace findings {
@@ -330,12 +331,20 @@ inline std::vector<Finding> shortColourTables() {
   };
 }
 
+// BigTIFF, which libtiff reads, was refused for lacking the mark 42.
+inline std::vector<Finding> bigTiffs() {
+  return {
+      {"BigTIFF, little-endian", bigTiffDocument(false), "", 2, 0, ""},
+      {"BigTIFF, big-endian", bigTiffDocument(true), "", 2, 0, ""},
+  };
+}
+
 inline std::vector<Finding> all() {
   std::vector<Finding> out{tileOfFourGigapixels(),      tileLargerThanASmallPage(),
                            pagesSharingOneStripArray(), decompressionBomb(),
                            pageWiderThanAnySheet(),     tileSizeOnAPageOfStrips()};
   for (auto family : {storedSizes, codesThatDoNotAdvance, tagsThatDisagree, pagesSharingData,
-                      decompressionBombs, shortColourTables})
+                      decompressionBombs, shortColourTables, bigTiffs})
     for (Finding& f : family()) out.push_back(std::move(f));
   return out;
 }

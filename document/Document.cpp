@@ -202,6 +202,7 @@ class Parser {
   uint64_t budget_;
   mutable uint64_t work_ = 0;
   std::map<uint64_t, uint64_t> claimed_;  // by first byte: one past the last
+  std::vector<bool> seenTags_ = std::vector<bool>(65536);  // in the directory being read
 };
 
 std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64_t* next) {
@@ -246,10 +247,11 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
       else if (!isLocation(e.tag) && e.tag != kRecognisedText) spend(bytes);
     }
     // libtiff reads a tag given twice as its first entry says: so does this reader.
-    bool seen = std::any_of(entries.begin(), entries.end(),
-                            [&e](const Entry& earlier) { return earlier.tag == e.tag; });
-    if (!seen) entries.push_back(e);
+    if (seenTags_[e.tag]) continue;
+    seenTags_[e.tag] = true;
+    entries.push_back(e);
   }
+  for (const Entry& e : entries) seenTags_[e.tag] = false;
   *next = offset(ifd_.data() + len - offsetSize());
   return entries;
 }

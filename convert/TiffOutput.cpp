@@ -224,8 +224,7 @@ void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<Page
   for (size_t i = 0; i < document.pageCount(); ++i) {
     mdi::PageReader in(document, i);
     if (!in.tiff())
-      throw mdi::ReadError("Page " + std::to_string(i + 1) + "'s directory cannot be read: " +
-                           in.problem() + ".");
+      throw mdi::ReadError("Page " + std::to_string(i + 1) + ": " + in.problem() + ".");
     TagCopier copier(in.tiff(), out.get(), fieldNames);
     for (uint16_t tag : document.pageTags(i)) copier.copy(tag);
     copyData(document, i, out.get());

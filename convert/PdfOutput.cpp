@@ -487,7 +487,8 @@ Carry howToCarry(const mdi::Document& document, const mdi::PageReader& reader,
     return Carry::Pixels;
   if (ccitt) {
     bool plain = f.bitsPerSample == 1 && f.samplesPerPixel == 1 && f.photometric <= 1 &&
-                 f.fillOrder == FILLORDER_MSB2LSB && (f.group4Options & GROUP4OPT_UNCOMPRESSED) == 0;
+                 f.fillOrder == FILLORDER_MSB2LSB &&
+                 (f.group4Options & GROUP4OPT_UNCOMPRESSED) == 0;
     if (!plain) return Carry::Pixels;
   } else {
     bool grey = f.samplesPerPixel == 1 && f.photometric <= 1;
@@ -540,8 +541,9 @@ std::string placeholderDrawing(double width, double height) {
 // A decoded page's rows as a PDF image takes them: whole bytes, no padding; black and white
 // with a set bit for black (the image says /Decode [1 0]), colour in red-green-blue order.
 void putRows(Pipeline& out, const mdi::PageImage& image) {
-  const size_t bytes = image.bitsPerPixel == 1 ? (size_t(image.width) + 7) / 8
-                                               : size_t(image.width) * size_t(image.bitsPerPixel / 8);
+  const size_t bytes = image.bitsPerPixel == 1
+                           ? (size_t(image.width) + 7) / 8
+                           : size_t(image.width) * size_t(image.bitsPerPixel / 8);
   std::vector<uint8_t> row(bytes);
   for (uint32_t y = 0; y < image.height; ++y) {
     const uint8_t* from = image.pixels.data() + size_t(y) * image.stride;

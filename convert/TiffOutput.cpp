@@ -72,7 +72,8 @@ void unmapNothing(thandle_t, void*, toff_t) {}
 int collectError(TIFF*, void* user, const char* module, const char* format, va_list args) {
   char text[512];
   std::vsnprintf(text, sizeof text, format, args);
-  static_cast<Output*>(user)->lastError = module && *module ? std::string(module) + ": " + text : text;
+  static_cast<Output*>(user)->lastError =
+      module && *module ? std::string(module) + ": " + text : text;
   return 1;
 }
 
@@ -88,9 +89,9 @@ class TiffWriter {
                                                                          &TIFFOpenOptionsFree);
     TIFFOpenOptionsSetErrorHandlerExtR(options.get(), collectError, &output_);
     TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, nullptr);
-    tiff_ = TIFFClientOpenExt(file.path().c_str(), "wl", &output_, readOutput, writeOutput,
-                              seekOutput, closeOutput, sizeOfOutput, mapNothing, unmapNothing,
-                              options.get());
+    tiff_ =
+        TIFFClientOpenExt(file.path().c_str(), "wl", &output_, readOutput, writeOutput, seekOutput,
+                          closeOutput, sizeOfOutput, mapNothing, unmapNothing, options.get());
   }
   ~TiffWriter() {
     if (tiff_) TIFFClose(tiff_);

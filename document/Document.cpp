@@ -201,7 +201,7 @@ class Parser {
   uint64_t nextIfd_ = 0;
   uint64_t budget_;
   mutable uint64_t work_ = 0;
-  std::map<uint64_t, uint64_t> claimed_;  // by first byte: one past the last
+  std::map<uint64_t, uint64_t> claimed_;                   // by first byte: one past the last
   std::vector<bool> seenTags_ = std::vector<bool>(65536);  // in the directory being read
 };
 
@@ -244,7 +244,8 @@ std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64
       // where they are used.
       if (e.valueOffset > size_ || bytes > size_ - e.valueOffset) e.count = 0;
       // What an output may copy of the page's values, apart from its data and text.
-      else if (!isLocation(e.tag) && e.tag != kRecognisedText) spend(bytes);
+      else if (!isLocation(e.tag) && e.tag != kRecognisedText)
+        spend(bytes);
     }
     // libtiff reads a tag given twice as its first entry says: so does this reader.
     if (seenTags_[e.tag]) continue;

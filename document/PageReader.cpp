@@ -157,8 +157,8 @@ Direct directFor(const ImageFormat& l) {
     return Direct::Palette;
   if (l.photometric == PHOTOMETRIC_RGB && l.samplesPerPixel == 3 && l.bitsPerSample == 8)
     return Direct::Colour;
-  if (l.photometric == PHOTOMETRIC_YCBCR && l.compression == COMPRESSION_JPEG && l.samplesPerPixel == 3 &&
-      l.bitsPerSample == 8)
+  if (l.photometric == PHOTOMETRIC_YCBCR && l.compression == COMPRESSION_JPEG &&
+      l.samplesPerPixel == 3 && l.bitsPerSample == 8)
     return Direct::Colour;  // libjpeg converts to RGB (JPEGCOLORMODE_RGB)
   return Direct::None;
 }
@@ -452,7 +452,8 @@ ImageFormat formatOf(TIFF* tiff) {
   const uint32_t count = f.tiled ? TIFFNumberOfTiles(tiff) : TIFFNumberOfStrips(tiff);
   for (uint32_t i = 0; i < count; ++i) {
     const uint64_t length = TIFFGetStrileByteCount(tiff, i);
-    f.chunks.push_back({TIFFGetStrileOffset(tiff, i), uint32_t(std::min<uint64_t>(length, UINT32_MAX))});
+    f.chunks.push_back(
+        {TIFFGetStrileOffset(tiff, i), uint32_t(std::min<uint64_t>(length, UINT32_MAX))});
   }
   uint32_t tablesCount = 0;
   void* tables = nullptr;
@@ -539,7 +540,7 @@ void PageReader::State::open() {
 std::string PageReader::State::check() const {
   const ImageFormat& f = format;
   if (!readAlike(f, document.page(index), walked))
-    return "its directory reads otherwise to libtiff than to the document's walk";
+    return "its directory does not describe its image data consistently";
   if (!TIFFIsCODECConfigured(f.compression))
     return "its image is stored with compression " + std::to_string(f.compression) +
            ", which no decoder here reads";
@@ -555,7 +556,7 @@ std::string PageReader::State::check() const {
     return "its image data is cut short or claims far more pixels than it holds";
   uint64_t pixels = uint64_t{strideOf(f.width, depth)} * f.height;
   if (direct == Direct::None) pixels += uint64_t{f.width} * f.height * 4;  // libtiff's RGBA
-  if (f.orientation != ORIENTATION_TOPLEFT) pixels *= 2;  // the upright copy
+  if (f.orientation != ORIENTATION_TOPLEFT) pixels *= 2;                   // the upright copy
   if (pixels > kMaxPixelBytes) return "its image is too large to decode in its layout";
   return {};
 }
@@ -599,9 +600,8 @@ std::optional<PageImage> PageReader::decode(std::vector<uint8_t> storage) {
   TIFFSetField(tiff, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
   PageImage image = blankImage(f.width, f.height, s.depth, std::move(storage));
   std::string why = "its image data is damaged";
-  const bool decoded = s.direct == Direct::None
-                           ? decodeRgba(tiff, f, image, why)
-                           : decodeDirect(tiff, f, s.direct, s.colours, image);
+  const bool decoded = s.direct == Direct::None ? decodeRgba(tiff, f, image, why)
+                                                : decodeDirect(tiff, f, s.direct, s.colours, image);
   TIFFSetField(tiff, TIFFTAG_ORIENTATION, f.orientation);
   s.file.source = s.view.get();
   if (!decoded || !s.messages.error.empty()) {

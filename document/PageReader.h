@@ -34,7 +34,7 @@ struct ImageFormat {
   uint32_t rowsPerStrip = 0;  // strips: rows in each but the last
   uint32_t tileWidth = 0;     // tiles: their size
   uint32_t tileLength = 0;
-  std::vector<DataChunk> chunks;   // the strips or tiles in order
+  std::vector<DataChunk> chunks;    // the strips or tiles in order
   std::vector<uint8_t> jpegTables;  // kept once for all strips; empty when none
 };
 

@@ -26,9 +26,9 @@ inline uint64_t outputBudget(uint64_t size) {
 const std::vector<uint8_t>& contents(const convert::OutputFile& file);
 
 struct Result {
-  bool converted = false;       // false: the document did not open, or the output refused it
-  std::string refusal;          // why not
-  uint64_t size = 0;            // of the output
+  bool converted = false;  // false: the document did not open, or the output refused it
+  std::string refusal;     // why not
+  uint64_t size = 0;       // of the output
   std::vector<convert::PageIssue> issues;
 };
 
@@ -48,7 +48,9 @@ inline Result convertBytes(const uint8_t* data, size_t size, Kind kind) {
         return result;
       }
     }
-    convert::OutputFile file(kind == Kind::Pdf ? "out.pdf" : kind == Kind::Tiff ? "out.tif" : "out.txt");
+    convert::OutputFile file(kind == Kind::Pdf    ? "out.pdf"
+                             : kind == Kind::Tiff ? "out.tif"
+                                                  : "out.txt");
     auto pageDone = [] {};
     if (kind == Kind::Pdf)
       convert::writePdf(document, file, result.issues, pageDone, false);

@@ -14,8 +14,7 @@ namespace {
 bool matches(const findings::Finding& f, const fuzzwalk::Outcome& got) {
   if (!f.refusal.empty()) return !got.opened && got.refusal.find(f.refusal) != std::string::npos;
   if (!got.opened || got.pages != f.pages || got.undecodable != f.undecodable) return false;
-  return f.problem.empty() ? got.problem.empty()
-                           : got.problem.find(f.problem) != std::string::npos;
+  return f.problem.empty() ? got.problem.empty() : got.problem.find(f.problem) != std::string::npos;
 }
 
 }  // namespace
@@ -34,14 +33,13 @@ int main() {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     // Each case is a few kilobytes: anything slow is a quadratic walk or a bomb decoded.
     bool ok = matches(f, got) && seconds < 5.0;
-    std::printf("%s %s: %s; outputs%s bytes from %zu; %.3f s\n", ok ? "ok    " : "FAILED",
-                f.name.c_str(),
-                got.opened ? (std::to_string(got.pages) + " pages, " +
-                              std::to_string(got.undecodable) + " undecodable" +
-                              (got.problem.empty() ? "" : " (" + got.problem + ")"))
-                                 .c_str()
-                           : got.refusal.c_str(),
-                outputs.c_str(), f.bytes.size(), seconds);
+    std::printf(
+        "%s %s: %s; outputs%s bytes from %zu; %.3f s\n", ok ? "ok    " : "FAILED", f.name.c_str(),
+        got.opened ? (std::to_string(got.pages) + " pages, " + std::to_string(got.undecodable) +
+                      " undecodable" + (got.problem.empty() ? "" : " (" + got.problem + ")"))
+                         .c_str()
+                   : got.refusal.c_str(),
+        outputs.c_str(), f.bytes.size(), seconds);
     failures += !ok;
   }
   std::printf("%d of %zu regression cases failed\n", failures, findings::all().size());

@@ -60,13 +60,13 @@ inline void unmap(thandle_t, void*, toff_t) {}
 // second LZW-compressed.
 inline std::vector<uint8_t> bigTiffDocument(bool bigEndian) {
   bigtiff::Memory memory;
-  TIFF* tiff = TIFFClientOpen("big", bigEndian ? "w8b" : "w8l", &memory, bigtiff::read,
-                              bigtiff::write, bigtiff::seek, bigtiff::close, bigtiff::size,
-                              bigtiff::map, bigtiff::unmap);
+  TIFF* tiff =
+      TIFFClientOpen("big", bigEndian ? "w8b" : "w8l", &memory, bigtiff::read, bigtiff::write,
+                     bigtiff::seek, bigtiff::close, bigtiff::size, bigtiff::map, bigtiff::unmap);
   if (!tiff) return {};
   static char name[] = "RecognisedText";
-  static const TIFFFieldInfo text{37679, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_BYTE, FIELD_CUSTOM,
-                                  1, 1, name};
+  static const TIFFFieldInfo text{
+      37679, TIFF_VARIABLE2, TIFF_VARIABLE2, TIFF_BYTE, FIELD_CUSTOM, 1, 1, name};
   for (uint16_t page = 1; page <= 2; ++page) {
     TIFFMergeFieldInfo(tiff, &text, 1);  // each new directory starts with libtiff's own tags
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 24);

@@ -97,7 +97,12 @@ inline Finding tileLargerThanASmallPage() {
   // 1024 x 1024 tiles: the first covers the whole page.
   put32(w.bytes, entryOf(w.bytes, w.pages[0].ifdOffset, 322) + 8, 1024);
   put32(w.bytes, entryOf(w.bytes, w.pages[0].ifdOffset, 323) + 8, 1024);
-  return {"tile larger than a small page", w.bytes, "", 1, 1, "reads otherwise to libtiff"};
+  return {"tile larger than a small page",
+          w.bytes,
+          "",
+          1,
+          1,
+          "does not describe its image data consistently"};
 }
 
 // A page of strips whose directory also gives a tile size: libtiff then reads it as tiles, a
@@ -108,8 +113,12 @@ inline Finding tileSizeOnAPageOfStrips() {
   docwriter::PageSpec page = blankPage(40, 24, 1, docwriter::Codec::G4);
   page.extraTags = {docwriter::RawTag::longs(322, {1157628928}),
                     docwriter::RawTag::longs(323, {24})};
-  return {"tile size on a page of strips", docwriter::write({page}).bytes, "", 1, 1,
-          "reads otherwise to libtiff"};
+  return {"tile size on a page of strips",
+          docwriter::write({page}).bytes,
+          "",
+          1,
+          1,
+          "does not describe its image data consistently"};
 }
 
 // Two hundred small pages whose strip locations all name page 1's array of 2,000 strips:
@@ -149,7 +158,12 @@ inline Finding decompressionBomb() {
   page.extraTags = {docwriter::RawTag::longs(256, {19000}), docwriter::RawTag::longs(257, {28000}),
                     docwriter::RawTag::shorts(259, {5})};  // LZW
   page.text = "The bomb's text";
-  return {"decompression bomb", docwriter::write({page}).bytes, "", 1, 1, "reads otherwise to libtiff"};
+  return {"decompression bomb",
+          docwriter::write({page}).bytes,
+          "",
+          1,
+          1,
+          "does not describe its image data consistently"};
 }
 
 // Each codec at its best, on a blank page, is not mistaken for a bomb; cut data is refused.
@@ -172,7 +186,7 @@ inline std::vector<Finding> storedSizes() {
       {"blank colour JPEG page", docwriter::write({jpeg}).bytes, "", 1, 0, ""},
       {"uncompressed page", docwriter::write({plain}).bytes, "", 1, 0, ""},
       {"uncompressed page one byte short", docwriter::write({cutPlain}).bytes, "", 1, 1,
-       "reads otherwise to libtiff"},
+       "does not describe its image data consistently"},
       {"G4 page with less than a bit per row", docwriter::write({emptyG4}).bytes, "", 1, 1,
        "is cut short"},
       {"page of a codec no decoder reads", docwriter::write({unknown}).bytes, "", 1, 1,
@@ -224,8 +238,8 @@ inline std::vector<Finding> tagsThatDisagree() {
   std::vector<Finding> out;
   // The reader once took the last BitsPerSample (8), libtiff the first (4), and the converter
   // read 256 entries of a 16-entry colour table.
-  out.push_back({"bits per sample four then eight on a palette page", palettePage(4, 8, 256), "",
-                 1, 1, "cannot be read"});
+  out.push_back({"bits per sample four then eight on a palette page", palettePage(4, 8, 256), "", 1,
+                 1, "cannot be read"});
   {
     docwriter::PageSpec page = blankPage(40, 24, 8, docwriter::Codec::None);
     page.extraTags = {docwriter::RawTag::longs(65000, {4000})};
@@ -306,9 +320,9 @@ inline std::vector<Finding> decompressionBombs() {
   auto bomb = [](uint32_t width, uint32_t height, int bits, uint16_t compression) {
     docwriter::PageSpec page = blankPage(8, 8, bits, docwriter::Codec::None);
     page.rawData = std::vector<uint8_t>(200, 0x80);
-    page.extraTags = {docwriter::RawTag::longs(256, {width}), docwriter::RawTag::longs(257, {height}),
-                      docwriter::RawTag::longs(278, {height}),
-                      docwriter::RawTag::shorts(259, {compression})};
+    page.extraTags = {
+        docwriter::RawTag::longs(256, {width}), docwriter::RawTag::longs(257, {height}),
+        docwriter::RawTag::longs(278, {height}), docwriter::RawTag::shorts(259, {compression})};
     page.text = "bomb";
     return docwriter::write({page}).bytes;
   };

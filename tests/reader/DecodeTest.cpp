@@ -180,8 +180,7 @@ TEST(Decode, TileSizeOnAPageOfStripsIsRefused) {
   ASSERT_FALSE(doc.page(0).tiled);
   mdi::DecodedPage decoded = mdi::decodeImage(doc, 0);
   EXPECT_FALSE(decoded.image);
-  EXPECT_EQ("its directory reads otherwise to libtiff than to the document's walk",
-            decoded.problem);
+  EXPECT_EQ("its directory does not describe its image data consistently", decoded.problem);
   EXPECT_TRUE(mdi::decodePage(doc, 0).placeholder);
 }
 

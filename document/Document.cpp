@@ -203,6 +203,7 @@ class Parser {
   mutable uint64_t work_ = 0;
   std::map<uint64_t, uint64_t> claimed_;                   // by first byte: one past the last
   std::vector<bool> seenTags_ = std::vector<bool>(65536);  // in the directory being read
+  mutable std::vector<uint8_t> offsetBytes_, countBytes_;  // a page's strip locations
 };
 
 std::vector<Entry> Parser::readEntries(uint64_t ifdOffset, size_t number, uint64_t* next) {
@@ -314,7 +315,11 @@ void Parser::forEachChunk(const Entry& offsets, const Entry& counts, size_t numb
   size_t osz = typeSize(offsets.type), csz = typeSize(counts.type);
   spend(uint64_t{offsets.count} * (osz + csz));
   constexpr uint32_t kChunk = 1024;
-  std::vector<uint8_t> ob(kChunk * 8), cb(kChunk * 8);
+  // The same buffers for every page: most pages have one strip, and its values lie inline.
+  std::vector<uint8_t>& ob = offsetBytes_;
+  std::vector<uint8_t>& cb = countBytes_;
+  ob.resize(size_t(std::min(kChunk, offsets.count)) * osz);
+  cb.resize(size_t(std::min(kChunk, offsets.count)) * csz);
   for (uint32_t first = 0; first < offsets.count; first += kChunk) {
     uint32_t n = std::min(kChunk, offsets.count - first);
     valueBytes(offsets.valueOffset + uint64_t{first} * osz, ob.data(), n * osz);

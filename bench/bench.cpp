@@ -24,11 +24,10 @@
 
 #include "app/main.h"
 #include "component/Downscale.h"
-#include "component/G4Decoder.h"
 #include "component/PageFile.h"
 #include "component/PageImage.h"
 #include "component/Raster.h"
-#include "component/reader/TiffDecode.h"
+#include "document/PageReader.h"
 #include "framework/Modal.h"
 #include "imaging/MODI_TLB.h"
 #include "tests/component/Host.h"
@@ -540,8 +539,7 @@ void measureCodingsInProgram(std::vector<Row>& rows, framework::TApplication& ap
   }
 }
 
-// Decoding one page of each coding in this process: libtiff, and for G4 also the component's
-// own decoder, on the same pages in the same run.
+// Decoding one page of each coding in this process, through the document library.
 void addDecodeBreakdown(std::vector<Row>& rows, const std::string& folder) {
   for (const Coding& coding : kCodings) {
     std::string path = inFolder(folder, coding.file);
@@ -549,18 +547,10 @@ void addDecodeBreakdown(std::vector<Row>& rows, const std::string& folder) {
         mdi::Document::open(mdi::openFileSource(std::wstring(path.begin(), path.end())));
     std::vector<double> times;
     for (int i = 0; i < 10; ++i)
-      times.push_back(timeMs([&] { mdi::decodeWithLibtiff(document, size_t(i)); }));
+      times.push_back(timeMs([&] { mdi::decodeImage(document, size_t(i)); }));
     rows.push_back({std::string("breakdown: decoding one page with libtiff, ") + coding.label +
                         " (median of 10)",
                     ms(median(times)), "", ""});
-    if (std::string(coding.key) != "g4") continue;
-    std::vector<double> own;
-    for (int i = 0; i < 10; ++i)
-      own.push_back(timeMs([&] { mdi::decodeG4Page(document, size_t(i)); }));
-    rows.push_back({std::string("breakdown: decoding one page with the component's own G4 "
-                                "decoder, ") +
-                        coding.label + " (median of 10)",
-                    ms(median(own)), "", ""});
   }
   for (const auto& [key, value] : natives)
     rows.push_back({"native libtiff decode of the " + key + " page (median)", ms(value), "", ""});

@@ -3,6 +3,7 @@
 #include "component/Clipboard.h"
 #include "component/DispatchObject.h"
 #include "component/PageImage.h"
+#include "document/PageReader.h"
 #include "component/Printing.h"
 
 namespace mipv {
@@ -53,8 +54,10 @@ class DocumentObject final : public DispatchObject<IDocumentObject, IID_IDocumen
   }
   HRESULT STDMETHODCALLTYPE get_PageBitsPerPixel(LONG page, LONG* bits) override {
     return run([&] {
-      const mdi::Page& p = document_->document.page(existingPage(document_.get(), page));
-      out(bits) = static_cast<LONG>(p.bitsPerSample) * p.samplesPerPixel;
+      // As libtiff reads the page's directory, like its decoding.
+      mdi::PageReader reader(document_->document, existingPage(document_.get(), page));
+      const mdi::ImageFormat& f = reader.format();
+      out(bits) = reader.tiff() ? static_cast<LONG>(f.bitsPerSample) * f.samplesPerPixel : 0;
     });
   }
   HRESULT STDMETHODCALLTYPE get_DefaultPrinter(BSTR* name) override {

@@ -3,7 +3,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 #include "framework/ComPtr.h"
 
 namespace mipv {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 
 namespace mipv {
 

@@ -1,6 +1,6 @@
-// Pages are decoded by libtiff, handed a one-page view of the document; a page it cannot
-// decode (the imaging software's own codings 34718 to 34720, damaged data) becomes a drawn
-// placeholder that says so.
+// Pages are decoded by the document library; a page it cannot decode (the imaging software's
+// own codings 34718 to 34720, damaged data) becomes its placeholder, with a sentence drawn on
+// it here that says so.
 #include <windows.h>
 
 #include <algorithm>
@@ -10,9 +10,8 @@
 #include <string>
 #include <utility>
 
-#include "component/G4Decoder.h"
 #include "component/PageImage.h"
-#include "component/reader/TiffDecode.h"
+#include "document/PageReader.h"
 
 namespace mdi {
 
@@ -20,27 +19,8 @@ namespace {
 
 // --- The placeholder --------------------------------------------------------
 
-constexpr uint8_t kBackground = 0xE0;
-constexpr uint8_t kCross = 0xA8;
 constexpr uint8_t kInk = 0x00;
 const char kCannotShow[] = "This page's image cannot be shown.";
-
-void fillRect(PageImage& img, int x0, int y0, int x1, int y1, uint8_t grey) {
-  x0 = std::max(x0, 0), y0 = std::max(y0, 0);
-  x1 = std::min(x1, int(img.width)), y1 = std::min(y1, int(img.height));
-  for (int y = y0; y < y1; ++y)
-    std::memset(img.pixels.data() + size_t(y) * img.stride + x0, grey,
-                size_t(std::max(0, x1 - x0)));
-}
-
-// A line from corner to corner, `thick` pixels wide.
-void diagonal(PageImage& img, bool falling, int thick) {
-  for (uint32_t y = 0; y < img.height; ++y) {
-    int x = int(uint64_t(y) * img.width / img.height);
-    if (!falling) x = int(img.width) - 1 - x;
-    fillRect(img, x - thick / 2, int(y), x - thick / 2 + thick, int(y) + 1, kCross);
-  }
-}
 
 class GdiObject {
  public:
@@ -140,21 +120,7 @@ void drawMessage(PageImage& img) {
 }
 
 PageImage placeholder(const Page& page) {
-  PageImage img;
-  img.width = page.shownWidth();
-  img.height = page.shownHeight();
-  img.bitsPerPixel = 8;
-  img.stride = strideOf(img.width, 8);
-  img.placeholder = true;
-  img.pixels.assign(size_t(img.stride) * img.height, kBackground);
-  int thick = int(std::max<uint32_t>(2, std::min(img.width, img.height) / 150));
-  diagonal(img, true, thick);
-  diagonal(img, false, thick);
-  int w = int(img.width), h = int(img.height);
-  fillRect(img, 0, 0, w, thick, kInk);
-  fillRect(img, 0, h - thick, w, h, kInk);
-  fillRect(img, 0, 0, thick, h, kInk);
-  fillRect(img, w - thick, 0, w, h, kInk);
+  PageImage img = placeholderImage(page.shownWidth(), page.shownHeight());
   drawMessage(img);
   return img;
 }
@@ -166,15 +132,7 @@ PageImage decodePage(const Document& document, size_t index, std::vector<uint8_t
   if (page.width == 0 || page.height == 0 || uint64_t(page.width) * page.height > kMaxPagePixels)
     throw ReadError("Page " + std::to_string(index + 1) + " is too large to show.");
   try {
-    // A bomb or cut-off data: the placeholder, before anything is allocated for the image.
-    if (!document.decodable(index)) return placeholder(page);
-    // Most scanned pages are plain G4, which the component's own decoder reads faster than
-    // libtiff (the benchmark measures both on the same pages); anything else goes to libtiff.
-    if (page.compression == uint16_t(Compression::CcittG4) && page.orientation == 1) {
-      if (std::optional<PageImage> image = decodeG4Page(document, index, std::move(storage)))
-        return std::move(*image);
-    }
-    TiffDecoded decoded = decodeWithLibtiff(document, index, std::move(storage));
+    DecodedPage decoded = decodeImage(document, index, std::move(storage));
     if (decoded.image) return std::move(*decoded.image);
     return placeholder(page);
   } catch (const ReadError&) {

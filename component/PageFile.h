@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 
 namespace mdi {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 
 namespace convert {
 

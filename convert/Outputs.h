@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 #include "convert/FileSystem.h"
 
 namespace convert {

@@ -21,9 +21,8 @@
 #include <unordered_map>
 
 #include "convert/Outputs.h"
-#include "convert/PagePixels.h"
-#include "convert/TiffSupport.h"
 #include "convert/Worker.h"
+#include "document/PageReader.h"
 
 namespace convert {
 
@@ -75,14 +74,6 @@ bool stripFrameSize(const mdi::Document& document, const mdi::DataChunk& chunk, 
   return false;
 }
 
-// The page's shared JPEG tables, empty when it has none.
-std::vector<uint8_t> jpegTables(const mdi::Document& document, size_t index) {
-  const mdi::Page& page = document.page(index);
-  std::vector<uint8_t> tables(page.jpegTablesCount);
-  if (!tables.empty()) document.source().read(page.jpegTablesOffset, tables.data(), tables.size());
-  return tables;
-}
-
 using Object = QPDFObjectHandle;
 constexpr double kDefaultDpi = 200;  // the viewer's assumption for pages that state none
 constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type size
@@ -90,12 +81,12 @@ constexpr int kGlyphWidth = 500;     // in the fonts' thousandths of the type si
 double dpiOrDefault(double dpi) {
   return dpi > 0 ? dpi : kDefaultDpi;
 }
-// A page's size in points.
+// A page's size in points, as it is seen.
 double pageWidth(const mdi::Page& p) {
-  return p.width * 72.0 / dpiOrDefault(p.dpiX);
+  return p.shownWidth() * 72.0 / dpiOrDefault(p.shownDpiX());
 }
 double pageHeight(const mdi::Page& p) {
-  return p.height * 72.0 / dpiOrDefault(p.dpiY);
+  return p.shownHeight() * 72.0 / dpiOrDefault(p.shownDpiY());
 }
 
 // Where qpdf's bytes go: to the file a megabyte at a time, and through a 128-bit XXH3 digest for
@@ -467,7 +458,7 @@ class Contents {
 
 // --- The page's image -----------------------------------------------------------
 
-enum class Carry { Ccitt, Jpeg, Pixels };
+enum class Carry { Ccitt, Jpeg, Pixels, Placeholder };
 
 struct Strip {
   uint32_t firstRow = 0;
@@ -475,82 +466,119 @@ struct Strip {
   mdi::DataChunk chunk;
 };
 
-// Whether PDF's own filters read the stored strips as they are, each strip its own image.
-Carry howToCarry(const mdi::Document& document, size_t index, std::vector<Strip>& strips) {
-  const mdi::Page& page = document.page(index);
-  bool ccitt = page.compression == uint16_t(mdi::Compression::CcittG4);
-  bool jpeg = page.compression == uint16_t(mdi::Compression::Jpeg);
-  if (page.tiled || !(ccitt || jpeg) || page.planarConfig != PLANARCONFIG_CONTIG)
+// The JPEG tables go in front of every strip: a page of many small strips and large tables is
+// drawn from its pixels instead, so that the tables do not make the output many times the file.
+bool tablesRepeatedTooOften(const mdi::ImageFormat& f) {
+  uint64_t stored = 0;
+  for (const mdi::DataChunk& chunk : f.chunks) stored += chunk.length;
+  return uint64_t{f.jpegTables.size()} * f.chunks.size() > 4 * stored + 65536;
+}
+
+// Whether PDF's own filters read the stored strips as they are, each strip its own image; all
+// as libtiff reads the page's directory.
+Carry howToCarry(const mdi::Document& document, const mdi::PageReader& reader,
+                 std::vector<Strip>& strips) {
+  if (!reader.problem().empty()) return Carry::Placeholder;
+  const mdi::ImageFormat& f = reader.format();
+  bool ccitt = f.compression == COMPRESSION_CCITTFAX4;
+  bool jpeg = f.compression == COMPRESSION_JPEG;
+  if (f.tiled || !(ccitt || jpeg) || f.planarConfig != PLANARCONFIG_CONTIG ||
+      f.orientation != ORIENTATION_TOPLEFT || f.extraSamples != 0)
     return Carry::Pixels;
   if (ccitt) {
-    bool plain = page.bitsPerSample == 1 && page.samplesPerPixel == 1 && page.photometric <= 1 &&
-                 page.fillOrder == FILLORDER_MSB2LSB &&
-                 (page.group4Options & GROUP4OPT_UNCOMPRESSED) == 0;
+    bool plain = f.bitsPerSample == 1 && f.samplesPerPixel == 1 && f.photometric <= 1 &&
+                 f.fillOrder == FILLORDER_MSB2LSB &&
+                 (f.group4Options & GROUP4OPT_UNCOMPRESSED) == 0;
     if (!plain) return Carry::Pixels;
   } else {
-    bool grey = page.samplesPerPixel == 1 && page.photometric <= 1;
-    bool colour = page.samplesPerPixel == 3 &&
-                  (page.photometric == PHOTOMETRIC_RGB || page.photometric == PHOTOMETRIC_YCBCR);
-    if (page.bitsPerSample != 8 || !(grey || colour)) return Carry::Pixels;
+    bool grey = f.samplesPerPixel == 1 && f.photometric <= 1;
+    bool colour = f.samplesPerPixel == 3 &&
+                  (f.photometric == PHOTOMETRIC_RGB || f.photometric == PHOTOMETRIC_YCBCR);
+    if (f.bitsPerSample != 8 || !(grey || colour) || tablesRepeatedTooOften(f))
+      return Carry::Pixels;
   }
-  std::vector<mdi::DataChunk> chunks = document.pageData(index);
-  if (!document.decodable(index, chunks)) return Carry::Pixels;
   uint32_t row = 0;
-  for (const mdi::DataChunk& chunk : chunks) {
-    if (row >= page.height) return Carry::Pixels;
-    uint32_t rows = std::min(page.rowsPerStrip, page.height - row);
+  for (const mdi::DataChunk& chunk : f.chunks) {
+    if (row >= f.height) return Carry::Pixels;
+    uint32_t rows = std::min(f.rowsPerStrip, f.height - row);
     if (jpeg) {
       // The stream's own frame must be the strip, or a reader would draw something else.
       uint32_t w = 0, h = 0;
-      if (!stripFrameSize(document, chunk, &w, &h) || w != page.width || h != rows)
+      if (!stripFrameSize(document, chunk, &w, &h) || w != f.width || h != rows)
         return Carry::Pixels;
     }
     strips.push_back({row, rows, chunk});
     row += rows;
   }
-  if (row != page.height) return Carry::Pixels;
+  if (row != f.height) return Carry::Pixels;
   return ccitt ? Carry::Ccitt : Carry::Jpeg;
 }
 
-// The placeholder of a page whose image cannot be decoded: a frame and its diagonals.
-void drawPlaceholder(PagePixels& px) {
-  size_t stride = px.stride();
-  bool bilevel = px.kind == PixelKind::Bilevel;
-  size_t ink = 0, paper = 0;  // palette entries, by lightness
-  if (px.kind == PixelKind::Palette)
-    for (size_t i = 0; i < 256; ++i) {
-      auto light = [&px](size_t e) {
-        return px.palette[e * 3] + px.palette[e * 3 + 1] + px.palette[e * 3 + 2];
-      };
-      if (light(i) < light(ink)) ink = i;
-      if (light(i) > light(paper)) paper = i;
-    }
-  std::fill(px.rows.begin(), px.rows.end(),
-            bilevel                         ? 0
-            : px.kind == PixelKind::Palette ? uint8_t(paper)
-                                            : 0xFF);
-  auto dot = [&](uint32_t x, uint32_t y) {
-    uint8_t* row = px.rows.data() + y * stride;
-    if (bilevel)
-      row[x >> 3] |= uint8_t(0x80 >> (x & 7));
-    else if (px.kind == PixelKind::Rgb)
-      row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = 0x80;
-    else
-      row[x] = px.kind == PixelKind::Palette ? uint8_t(ink) : 0x80;
-  };
-  uint32_t thick = std::max<uint32_t>(1, std::min(px.width, px.height) / 150);
-  for (uint32_t y = 0; y < px.height; ++y)
-    for (uint32_t t = 0; t < thick; ++t) {
-      uint32_t x = uint32_t(uint64_t(y) * px.width / px.height);
-      for (uint32_t dx : {x + t, px.width - 1 - std::min(x + t, px.width - 1)})
-        if (dx < px.width) dot(dx, y);
-      if (y < thick || y >= px.height - thick) {
-        for (uint32_t cx = 0; cx < px.width; ++cx) dot(cx, y);
-      } else {
-        dot(t, y);
-        dot(px.width - 1 - t, y);
+// The placeholder of a page whose image cannot be decoded, in a few operators: a frame and its
+// diagonals, whatever the page's size.
+std::string placeholderDrawing(double width, double height) {
+  double thick = std::max(1.0, std::min(width, height) / 150);
+  std::string d = "q 0.5 G ";
+  appendNumber(d, thick);
+  d += " w ";
+  for (double v : {thick / 2, thick / 2, width - thick, height - thick}) {
+    appendNumber(d, v);
+    d += ' ';
+  }
+  d += "re 0 0 m ";
+  for (double v : {width, height}) {
+    appendNumber(d, v);
+    d += ' ';
+  }
+  d += "l 0 ";
+  appendNumber(d, height);
+  d += " m ";
+  appendNumber(d, width);
+  d += " 0 l S Q\n";
+  return d;
+}
+
+// A decoded page's rows as a PDF image takes them: whole bytes, no padding; black and white
+// with a set bit for black (the image says /Decode [1 0]), colour in red-green-blue order.
+void putRows(Pipeline& out, const mdi::PageImage& image) {
+  const size_t bytes = image.bitsPerPixel == 1
+                           ? (size_t(image.width) + 7) / 8
+                           : size_t(image.width) * size_t(image.bitsPerPixel / 8);
+  std::vector<uint8_t> row(bytes);
+  for (uint32_t y = 0; y < image.height; ++y) {
+    const uint8_t* from = image.pixels.data() + size_t(y) * image.stride;
+    if (image.bitsPerPixel == 1) {
+      for (size_t k = 0; k < bytes; ++k) row[k] = uint8_t(~from[k]);
+    } else if (image.bitsPerPixel == 24) {
+      for (size_t x = 0; x < bytes; x += 3) {
+        row[x] = from[x + 2];
+        row[x + 1] = from[x + 1];
+        row[x + 2] = from[x];
       }
+    } else {
+      std::copy(from, from + bytes, row.begin());
     }
+    out.write(row.data(), row.size());
+  }
+}
+
+// The rows of a page whose data failed while it was decoded, after its image was promised:
+// blank, written a row at a time.
+void putBlankRows(Pipeline& out, uint32_t width, uint32_t height, int depth) {
+  const size_t bytes = depth == 1 ? (size_t(width) + 7) / 8 : size_t(width) * size_t(depth / 8);
+  std::vector<uint8_t> row(bytes, depth == 1 ? 0x00 : 0xFF);
+  for (uint32_t y = 0; y < height; ++y) out.write(row.data(), row.size());
+}
+
+// A palette page's colour table as /Indexed takes it: red, green, blue for each entry.
+std::vector<uint8_t> rgbTable(const std::vector<uint8_t>& colours) {
+  std::vector<uint8_t> table(256 * 3, 0);
+  for (size_t i = 0; i < 256 && i * 4 + 2 < colours.size(); ++i) {
+    table[i * 3] = colours[i * 4 + 2];
+    table[i * 3 + 1] = colours[i * 4 + 1];
+    table[i * 3 + 2] = colours[i * 4];
+  }
+  return table;
 }
 
 class PdfBuilder {
@@ -597,7 +625,8 @@ class PdfBuilder {
     double rowHeight = 72.0 / dpiOrDefault(p.dpiY);
 
     std::vector<Strip> strips;
-    Carry carry = howToCarry(document_, index, strips);
+    mdi::PageReader reader(document_, index);
+    Carry carry = howToCarry(document_, reader, strips);
     Object images = Object::newDictionary();
     std::string drawing;
     auto place = [&](const std::string& name, uint32_t firstRow, uint32_t rows) {
@@ -609,13 +638,16 @@ class PdfBuilder {
       appendNumber(drawing, height - (firstRow + rows) * rowHeight);
       drawing += " cm /" + name + " Do Q\n";
     };
-    if (carry == Carry::Pixels) {
-      images.replaceKey("/Im0", pixelImage(index));
-      place("Im0", 0, p.height);
+    if (carry == Carry::Placeholder) {
+      issues_.push_back({index + 1, reader.problem()});
+      drawing += placeholderDrawing(width, height);
+    } else if (carry == Carry::Pixels) {
+      images.replaceKey("/Im0", pixelImage(index, reader));
+      place("Im0", 0, p.shownHeight());
     } else {
       for (size_t k = 0; k < strips.size(); ++k) {
         std::string name = "Im" + std::to_string(k);
-        images.replaceKey("/" + name, storedImage(index, carry, strips[k]));
+        images.replaceKey("/" + name, storedImage(reader.format(), carry, strips[k]));
         place(name, strips[k].firstRow, strips[k].rows);
       }
     }
@@ -651,8 +683,7 @@ class PdfBuilder {
     return d;
   }
 
-  Object storedImage(size_t index, Carry carry, const Strip& strip) {
-    const mdi::Page& p = document_.page(index);
+  Object storedImage(const mdi::ImageFormat& p, Carry carry, const Strip& strip) {
     bool whiteIsZero = p.photometric == PHOTOMETRIC_MINISWHITE;
     if (carry == Carry::Ccitt) {
       Object d = imageDictionary(p.width, strip.rows, 1, Object::newName("/DeviceGray"));
@@ -676,13 +707,11 @@ class PdfBuilder {
     mdi::DataChunk chunk = strip.chunk;
     return asStored(LazyStreams::add(
         pdf_, streams_,
-        [this, chunk, index](Pipeline& out) {
+        [this, chunk, tables = p.jpegTables](Pipeline& out) mutable {
           // Tables kept once in the directory go in front of the strip's own stream.
-          std::vector<uint8_t> tables = jpegTables(document_, index);
           const std::vector<uint8_t>& data = readChunk(chunk);
           if (tables.size() >= 4) {
-            tables.resize(tables.size() - 2);  // its end-of-image marker
-            put(out, tables);
+            put(out, std::vector<uint8_t>(tables.begin(), tables.end() - 2));  // no end of image
             put(out, data, 2);  // after the strip's start-of-image marker
           } else {
             put(out, data);
@@ -705,39 +734,36 @@ class PdfBuilder {
     return chunk_;
   }
 
-  Object pixelImage(size_t index) {
+  // The page's decoded pixels, decoded again when qpdf writes them: its form (depth, colour
+  // table) is known from its directory now.
+  Object pixelImage(size_t index, const mdi::PageReader& reader) {
     const mdi::Page& p = document_.page(index);
-    PixelKind kind = pixelKind(p);
-    Object colourSpace = Object::newName(kind == PixelKind::Rgb ? "/DeviceRGB" : "/DeviceGray");
-    const mdi::Document& document = document_;
-    if (kind == PixelKind::Palette) {
-      Object table = LazyStreams::add(
-          pdf_, streams_,
-          [&document, index](Pipeline& out) { put(out, decodePalette(document, index)); },
-          Object::newDictionary());
+    const int depth = reader.depth();
+    const bool palette = !reader.colours().empty();
+    Object colourSpace = Object::newName(depth == 24 ? "/DeviceRGB" : "/DeviceGray");
+    if (palette) {
+      std::vector<uint8_t> table = rgbTable(reader.colours());
       colourSpace = Object::parse("[/Indexed /DeviceRGB 255]");
-      colourSpace.appendItem(table);
+      colourSpace.appendItem(LazyStreams::add(
+          pdf_, streams_, [table](Pipeline& out) { put(out, table); }, Object::newDictionary()));
     }
-    Object d = imageDictionary(p.width, p.height, kind == PixelKind::Bilevel ? 1 : 8, colourSpace);
-    if (kind == PixelKind::Bilevel) d.replaceKey("/Decode", numbers({1, 0}));
+    const uint32_t width = p.shownWidth(), height = p.shownHeight();
+    Object d = imageDictionary(width, height, depth == 1 ? 1 : 8, colourSpace);
+    if (depth == 1) d.replaceKey("/Decode", numbers({1, 0}));
+    const mdi::Document& document = document_;
     std::vector<PageIssue>& issues = issues_;
     return LazyStreams::add(
         pdf_, streams_,
-        [&document, &issues, index, kind](Pipeline& out) {
-          PagePixels px;
-          try {
-            px = decode(document, index);
-          } catch (const UndecodablePage& e) {
-            issues.push_back({index + 1, e.what()});
-            const mdi::Page& page = document.page(index);
-            px.kind = kind;
-            px.width = page.width;
-            px.height = page.height;
-            px.rows.resize(px.stride() * px.height);
-            if (kind == PixelKind::Palette) px.palette = decodePalette(document, index);
-            drawPlaceholder(px);
+        [&document, &issues, index, width, height, depth](Pipeline& out) {
+          mdi::PageReader reader(document, index);
+          std::optional<mdi::PageImage> image = reader.decode();
+          if (image && image->width == width && image->height == height &&
+              image->bitsPerPixel == depth) {
+            putRows(out, *image);
+            return;
           }
-          put(out, px.rows);
+          issues.push_back({index + 1, reader.problem()});
+          putBlankRows(out, width, height, depth);
         },
         d);
   }

@@ -1,33 +1,121 @@
 // Copies each page's directory entries through libtiff and its strips or tiles as stored:
 // libtiff lays out the new file, nothing is decoded or compressed again.
+#include <tiffio.h>
+
 #include <algorithm>
+#include <cstdarg>
+#include <cstdio>
 #include <deque>
-#include <set>
+#include <memory>
 
 #include "convert/Outputs.h"
-#include "convert/PagePixels.h"
-#include "convert/TiffSupport.h"
+#include "document/PageReader.h"
 
 namespace convert {
 
 namespace {
 
-// The tags the page's directory holds, as stored, in ascending order.
-std::vector<uint16_t> directoryTags(const mdi::Document& document, size_t page) {
-  const mdi::ByteSource& file = document.source();
-  bool big = document.bigEndian();
-  auto u16 = [big](const uint8_t* p) {
-    return uint16_t(big ? p[0] << 8 | p[1] : p[1] << 8 | p[0]);
-  };
-  uint64_t at = document.page(page).ifdOffset;
-  uint8_t count[2];
-  file.read(at, count, 2);
-  std::vector<uint8_t> entries(size_t(u16(count)) * 12);
-  file.read(at + 2, entries.data(), entries.size());
-  std::set<uint16_t> tags;
-  for (size_t i = 0; i < entries.size(); i += 12) tags.insert(u16(&entries[i]));
-  return {tags.begin(), tags.end()};
+// --- libtiff writing into the output file -------------------------------------------
+
+struct Output {
+  OutputFile& file;
+  uint64_t position = 0;
+  std::string lastError;
+};
+
+Output& outputOf(thandle_t handle) {
+  return *static_cast<Output*>(handle);
 }
+
+tmsize_t readOutput(thandle_t handle, void* buffer, tmsize_t size) {
+  Output& out = outputOf(handle);
+  size_t n = out.file.readAt(out.position, buffer, size_t(size));
+  out.position += n;
+  return tmsize_t(n);
+}
+
+tmsize_t writeOutput(thandle_t handle, void* buffer, tmsize_t size) {
+  Output& out = outputOf(handle);
+  try {
+    out.file.writeAt(out.position, buffer, size_t(size));
+  } catch (const std::exception& e) {
+    out.lastError = e.what();
+    return -1;
+  }
+  out.position += uint64_t(size);
+  return size;
+}
+
+toff_t sizeOfOutput(thandle_t handle) {
+  return outputOf(handle).file.size();
+}
+
+toff_t seekOutput(thandle_t handle, toff_t offset, int whence) {
+  Output& out = outputOf(handle);
+  if (whence == SEEK_SET)
+    out.position = offset;
+  else if (whence == SEEK_CUR)
+    out.position += offset;
+  else
+    out.position = sizeOfOutput(handle) + offset;
+  return out.position;
+}
+
+int closeOutput(thandle_t) {
+  return 0;
+}
+int mapNothing(thandle_t, void**, toff_t*) {
+  return 0;
+}
+void unmapNothing(thandle_t, void*, toff_t) {}
+
+int collectError(TIFF*, void* user, const char* module, const char* format, va_list args) {
+  char text[512];
+  std::vsnprintf(text, sizeof text, format, args);
+  static_cast<Output*>(user)->lastError =
+      module && *module ? std::string(module) + ": " + text : text;
+  return 1;
+}
+
+int ignoreWarning(TIFF*, void*, const char*, const char*, va_list) {
+  return 1;  // unknown tags and the like: the conversion decides what matters
+}
+
+// A new little-endian ("II") TIFF written into the output; closed, and so finished, by close().
+class TiffWriter {
+ public:
+  explicit TiffWriter(OutputFile& file) : output_{file, 0, {}} {
+    std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(TIFFOpenOptionsAlloc(),
+                                                                         &TIFFOpenOptionsFree);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), collectError, &output_);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), ignoreWarning, nullptr);
+    tiff_ =
+        TIFFClientOpenExt(file.path().c_str(), "wl", &output_, readOutput, writeOutput, seekOutput,
+                          closeOutput, sizeOfOutput, mapNothing, unmapNothing, options.get());
+  }
+  ~TiffWriter() {
+    if (tiff_) TIFFClose(tiff_);
+  }
+  TiffWriter(const TiffWriter&) = delete;
+  TiffWriter& operator=(const TiffWriter&) = delete;
+  TIFF* get() const { return tiff_; }
+  std::string error(const std::string& fallback) const {
+    return output_.lastError.empty() ? fallback : output_.lastError;
+  }
+  // Flushes and closes; false when libtiff could not finish the file.
+  bool close() {
+    bool flushed = TIFFFlush(tiff_) == 1;
+    TIFFClose(tiff_);
+    tiff_ = nullptr;
+    return flushed;
+  }
+
+ private:
+  Output output_;
+  TIFF* tiff_ = nullptr;
+};
+
+// --- Copying a page ---------------------------------------------------------------
 
 bool oneOf(uint16_t tag, std::initializer_list<uint16_t> tags) {
   return std::find(tags.begin(), tags.end(), tag) != tags.end();
@@ -108,6 +196,7 @@ class TagCopier {
   std::deque<std::string>& names_;
 };
 
+// The data is the walk's, which it claimed for this page alone: no two pages copy the same.
 void copyData(const mdi::Document& document, size_t index, TIFF* out) {
   const mdi::Page& page = document.page(index);
   std::vector<mdi::DataChunk> chunks = document.pageData(index);
@@ -131,20 +220,19 @@ void copyData(const mdi::Document& document, size_t index, TIFF* out) {
 void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
                const PageDone& pageDone) {
   std::deque<std::string> fieldNames;  // outlives the output handle, which points into it
-  TiffHandle out = TiffHandle::write(file);
+  TiffWriter out(file);
   if (!out.get()) throw FileError(out.error("Cannot start the TIFF file " + file.path() + "."));
   for (size_t i = 0; i < document.pageCount(); ++i) {
-    TiffHandle in = TiffHandle::readPage(document, i);
-    if (!in.get())
-      throw mdi::ReadError("Page " + std::to_string(i + 1) +
-                           "'s directory cannot be read: " + in.error("libtiff refuses it") + ".");
-    TagCopier copier(in.get(), out.get(), fieldNames);
-    for (uint16_t tag : directoryTags(document, i)) copier.copy(tag);
+    mdi::PageReader in(document, i);
+    if (!in.tiff())
+      throw mdi::ReadError("Page " + std::to_string(i + 1) + ": " + in.problem() + ".");
+    TagCopier copier(in.tiff(), out.get(), fieldNames);
+    for (uint16_t tag : document.pageTags(i)) copier.copy(tag);
     copyData(document, i, out.get());
     if (!TIFFWriteDirectory(out.get()))
       throw FileError(out.error("Cannot write page " + std::to_string(i + 1) + "'s directory."));
-    uint16_t compression = document.page(i).compression;
-    if (!codecAvailable(compression))
+    uint16_t compression = in.format().compression;
+    if (!TIFFIsCODECConfigured(compression))
       issues.push_back({i + 1, "compression " + std::to_string(compression) +
                                    " has no decoder here: the page is kept as stored"});
     pageDone();

@@ -1,5 +1,6 @@
-// Everything a caller does with a document, decoding its pages with libtiff included, on bytes
-// of any kind: the fuzzing target's body, also run by the regression tests native and under Wine.
+// Everything a caller does with a document through the document library, decoding its pages
+// included, on bytes of any kind: the document target's body, also run by the regression
+// tests natively and under Wine.
 #pragma once
 
 #include <cstddef>
@@ -9,9 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "component/G4Decoder.h"
-#include "component/reader/Document.h"
-#include "component/reader/TiffDecode.h"
+#include "document/Document.h"
+#include "document/PageReader.h"
 
 namespace fuzzwalk {
 
@@ -19,7 +19,8 @@ struct Outcome {
   bool opened = false;
   size_t pages = 0;
   std::string refusal;     // why it did not open
-  size_t undecodable = 0;  // pages a decoder refuses before allocating for them
+  size_t undecodable = 0;  // pages whose image cannot be decoded
+  std::string problem;     // why, for the first of them
 };
 
 // Keeps the reads from being optimised away.
@@ -29,17 +30,49 @@ inline volatile uint64_t keep = 0;
 // would pass the fuzzer's limit on one allocation.
 constexpr uint64_t kDecodedPixels = uint64_t{4096} * 4096;
 
-inline uint64_t decodeAll(const mdi::Document& doc, size_t i) {
+// The page's image, or why not; "" when it decoded or was too large to try here.
+inline std::string decodeOne(const mdi::Document& doc, size_t i, uint64_t& sink) {
+  mdi::PageReader reader(doc, i);
+  const mdi::ImageFormat& f = reader.format();
+  sink += f.width + f.bitsPerSample + f.samplesPerPixel + f.photometric + f.compression +
+          f.rowsPerStrip + f.tileWidth + f.jpegTables.size() + f.chunks.size() + reader.depth() +
+          reader.colours().size();
+  if (!reader.problem().empty()) return reader.problem();
   const mdi::Page& p = doc.page(i);
-  if (uint64_t{p.width} * p.height > kDecodedPixels) return 0;
-  mdi::TiffDecoded decoded = mdi::decodeWithLibtiff(doc, i);
-  if (!decoded.image) return decoded.error.size();
-  const mdi::PageImage& image = *decoded.image;
-  return image.pixels.size() + image.pixels[image.pixels.size() / 2] + image.colours.size();
+  if (uint64_t{p.width} * p.height > kDecodedPixels) return {};
+  std::optional<mdi::PageImage> image = reader.decode();
+  if (!image) return reader.problem();
+  sink += image->pixels.size() + image->pixels[image->pixels.size() / 2] + image->colours.size();
+  return {};
 }
 
-// Returns how many pages a decoder would refuse.
-inline size_t readEverything(const mdi::Document& doc);
+inline void readEverything(const mdi::Document& doc, Outcome& outcome) {
+  uint64_t sink = 0;
+  for (size_t i = 0; i < doc.pageCount(); ++i) {
+    const mdi::Page& p = doc.page(i);
+    sink += p.width + p.height + uint64_t(p.dpiX) + uint64_t(p.dpiY) + p.tiled + p.orientation;
+    for (char16_t c : doc.pageText(i)) sink += c;
+    for (uint16_t tag : doc.pageTags(i)) sink += tag;
+    std::string problem = decodeOne(doc, i, sink);
+    if (!problem.empty() && outcome.undecodable++ == 0) outcome.problem = problem;
+    for (const mdi::DataChunk& chunk : doc.pageData(i)) {
+      std::vector<uint8_t> bytes = doc.chunkBytes(chunk);
+      if (!bytes.empty()) sink += bytes.front() + bytes.back();
+    }
+    // What libtiff is handed: the page alone, every byte of it.
+    std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(i);
+    std::vector<uint8_t> seen(size_t(view->size()));
+    view->read(0, seen.data(), seen.size());
+    for (size_t at = 0; at < seen.size(); at += 61) sink += seen[at];
+    // The view read as a document of its own; bytes shared with the patched header may make
+    // it refuse, which is its right.
+    try {
+      sink += mdi::Document::open(mdi::memorySource(std::move(seen))).pageCount();
+    } catch (const mdi::ReadError&) {
+    }
+  }
+  keep = sink;
+}
 
 // Opens the bytes and reads every fact, text, strip and view of every page. Only opening may
 // refuse (ReadError); once a document is open, reading what it promised must not fail, so any
@@ -56,47 +89,8 @@ inline Outcome walk(const uint8_t* data, size_t size) {
   }
   outcome.opened = true;
   outcome.pages = doc->pageCount();
-  outcome.undecodable = readEverything(*doc);
+  readEverything(*doc, outcome);
   return outcome;
-}
-
-inline size_t readEverything(const mdi::Document& doc) {
-  uint64_t sink = 0;
-  size_t undecodable = 0;
-  for (size_t i = 0; i < doc.pageCount(); ++i) {
-    const mdi::Page& p = doc.page(i);
-    sink += p.width + p.height + p.bitsPerSample + p.samplesPerPixel + p.photometric +
-            p.compression + p.rowsPerStrip + p.tileWidth + p.tileLength + uint64_t(p.dpiX) +
-            uint64_t(p.dpiY) + p.tiled;
-    std::u16string text = doc.pageText(i);
-    for (char16_t c : text) sink += c;
-    // What the component asks before it allocates for the page; what passes goes to libtiff
-    // and to the component's own G4 decoder.
-    if (doc.decodable(i)) {
-      if (std::optional<mdi::PageImage> image = mdi::decodeG4Page(doc, i))
-        sink += image->pixels.size() + image->pixels[image->pixels.size() / 2];
-      sink += decodeAll(doc, i);
-    } else {
-      ++undecodable;
-    }
-    for (const mdi::DataChunk& chunk : doc.pageData(i)) {
-      std::vector<uint8_t> bytes = doc.chunkBytes(chunk);
-      if (!bytes.empty()) sink += bytes.front() + bytes.back();
-    }
-    // What a codec is handed: the page alone, every byte of it.
-    std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(i);
-    std::vector<uint8_t> seen(size_t(view->size()));
-    view->read(0, seen.data(), seen.size());
-    for (size_t at = 0; at < seen.size(); at += 61) sink += seen[at];
-    // A codec parses the view as a document of its own; bytes shared with the patched header
-    // may make it refuse, which is its right.
-    try {
-      sink += mdi::Document::open(mdi::memorySource(std::move(seen))).pageCount();
-    } catch (const mdi::ReadError&) {
-    }
-  }
-  keep = sink;
-  return undecodable;
 }
 
 }  // namespace fuzzwalk

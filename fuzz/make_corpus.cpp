@@ -1,10 +1,12 @@
 // Writes the fuzzing seed corpus with the document writer: every header, depth, codec,
-// layout and kind of text tag, small enough for the fuzzer to mutate quickly.
+// layout and kind of text tag, small enough for the fuzzer to mutate quickly, and the
+// regression cases.
 // Usage: make_corpus <folder>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "fuzz/regressions/Findings.h"
 #include "tools/docwriter/DocWriter.h"
 
 using docwriter::Codec;
@@ -91,5 +93,11 @@ int main(int argc, char** argv) {
     docwriter::writeFile(std::string(argv[1]) + "/" + seed.name + ".mdi",
                          docwriter::write(seed.pages, seed.header).bytes);
   }
+  // The regression cases, each a hostile file of its family.
+  int n = 0;
+  for (const findings::Finding& f : findings::all())
+    if (f.bytes.size() <= 16384)
+      docwriter::writeFile(std::string(argv[1]) + "/regression" + std::to_string(++n) + ".mdi",
+                           f.bytes);
   return 0;
 }

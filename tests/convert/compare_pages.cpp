@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "convert/FileSystem.h"
-#include "convert/TiffSupport.h"
+#include "document/PageReader.h"
 
 namespace {
-
-using convert::TiffHandle;
 
 std::vector<uint8_t> rawChunk(TIFF* tiff, uint32_t k) {
   bool tiled = TIFFIsTiled(tiff);
@@ -85,8 +83,9 @@ int main(int argc, char** argv) {
         std::printf("the output has more pages than the document's %zu\n", document.pageCount());
         return 1;
       }
-      TiffHandle in = TiffHandle::readPage(document, pages);
-      std::string difference = comparePage(in.get(), out.get());
+      mdi::PageReader in(document, pages);
+      std::string difference =
+          in.tiff() ? comparePage(in.tiff(), out.get()) : "libtiff cannot read the page";
       if (!difference.empty()) {
         std::printf("page %zu: %s\n", pages + 1, difference.c_str());
         ++failures;

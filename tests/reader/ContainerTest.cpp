@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "document/PageReader.h"
 #include "fuzz/regressions/Findings.h"
 #include "tests/reader/Documents.h"
 
@@ -28,6 +29,13 @@ std::vector<PageSpec> threeMixedPages() {
   return {first, second, third};
 }
 
+// What libtiff reads of the page's directory, as every decoder and output takes it.
+mdi::ImageFormat formatOf(const mdi::Document& doc, size_t index) {
+  mdi::PageReader reader(doc, index);
+  EXPECT_TRUE(reader.tiff()) << reader.problem();
+  return reader.format();
+}
+
 TEST(Container, ReadsEachHeaderAndEveryPageOfTheChain) {
   struct Row {
     const char* name;
@@ -43,25 +51,28 @@ TEST(Container, ReadsEachHeaderAndEveryPageOfTheChain) {
     const mdi::Page& g4 = doc.page(0);
     EXPECT_EQ(120u, g4.width);
     EXPECT_EQ(90u, g4.height);
-    EXPECT_EQ(1, g4.bitsPerSample);
-    EXPECT_EQ(1, g4.samplesPerPixel);
-    EXPECT_EQ(0, g4.photometric);
-    EXPECT_EQ(4, g4.compression);
+    const mdi::ImageFormat g4Format = formatOf(doc, 0);
+    EXPECT_EQ(1, g4Format.bitsPerSample);
+    EXPECT_EQ(1, g4Format.samplesPerPixel);
+    EXPECT_EQ(0, g4Format.photometric);
+    EXPECT_EQ(4, g4Format.compression);
     EXPECT_DOUBLE_EQ(200.0, g4.dpiX);
     EXPECT_DOUBLE_EQ(200.0, g4.dpiY);
     const mdi::Page& grey = doc.page(1);
     EXPECT_EQ(64u, grey.width);
     EXPECT_EQ(48u, grey.height);
-    EXPECT_EQ(8, grey.bitsPerSample);
-    EXPECT_EQ(1, grey.samplesPerPixel);
-    EXPECT_EQ(7, grey.compression);
+    const mdi::ImageFormat greyFormat = formatOf(doc, 1);
+    EXPECT_EQ(8, greyFormat.bitsPerSample);
+    EXPECT_EQ(1, greyFormat.samplesPerPixel);
+    EXPECT_EQ(7, greyFormat.compression);
     EXPECT_EQ(0.0, grey.dpiX);  // no resolution stated
     const mdi::Page& colour = doc.page(2);
     EXPECT_EQ(40u, colour.width);
-    EXPECT_EQ(8, colour.bitsPerSample);
-    EXPECT_EQ(3, colour.samplesPerPixel);
-    EXPECT_EQ(2, colour.photometric);
-    EXPECT_EQ(1, colour.compression);
+    const mdi::ImageFormat colourFormat = formatOf(doc, 2);
+    EXPECT_EQ(8, colourFormat.bitsPerSample);
+    EXPECT_EQ(3, colourFormat.samplesPerPixel);
+    EXPECT_EQ(2, colourFormat.photometric);
+    EXPECT_EQ(1, colourFormat.compression);
     EXPECT_NEAR(300.0, colour.dpiX, 0.05);  // stated per centimetre
     EXPECT_FALSE(colour.tiled);
   }
@@ -173,7 +184,9 @@ TEST(Container, RefusesBadFilesNamingTheReason) {
       {"empty", {}, "The file is empty."},
       {"text file", bytesOf("Hello, this is a letter.\n"),
        "The file is not a document: it does not begin with a TIFF header."},
-      {"wrong mark", bytesOf(std::string("II+\0\x08\0\0\0", 8)), "lacks the TIFF mark 42"},
+      {"wrong mark", bytesOf(std::string("II,\0\x08\0\0\0", 8)), "lacks the TIFF mark 42"},
+      {"BigTIFF mark, short header", bytesOf(std::string("II+\0\x08\0\0\0", 8)),
+       "its BigTIFF header is malformed"},
       {"EP big-endian mark", bytesOf(std::string("EP\0*\x08\0\0\0", 8)), "lacks the TIFF mark 42"},
       {"header only", bytesOf(std::string("II*\0", 4)), "too short to be a document"},
       {"no pages", patched(4, 0), "The document has no pages."},
@@ -268,6 +281,25 @@ TEST(Container, SinglePageViewPresentsOnePlainTiff) {
     uint8_t piece[6];
     view->read(written.pages[1].nextPointerOffset - 1, piece, sizeof piece);
     EXPECT_EQ(0, piece[1] | piece[2] | piece[3] | piece[4]);
+  }
+}
+
+// BigTIFF, either byte order: its pages, their text and pixels, and a page's view alone.
+TEST(Container, ReadsBigTiff) {
+  for (bool bigEndian : {false, true}) {
+    SCOPED_TRACE(bigEndian ? "MM" : "II");
+    mdi::Document doc = openBytes(findings::bigTiffDocument(bigEndian));
+    EXPECT_TRUE(doc.bigTiff());
+    ASSERT_EQ(2u, doc.pageCount());
+    EXPECT_EQ(24u, doc.page(1).width);
+    EXPECT_EQ(u"Big page 2", doc.pageText(1));
+    mdi::DecodedPage decoded = mdi::decodeImage(doc, 1);
+    ASSERT_TRUE(decoded.image) << decoded.problem;
+    EXPECT_EQ(2 * (24 + 3), decoded.image->pixels[decoded.image->stride + 3]);  // grey 2 i
+    std::unique_ptr<mdi::ByteSource> view = doc.singlePageView(1);
+    std::vector<uint8_t> seen(view->size());
+    view->read(0, seen.data(), seen.size());
+    EXPECT_EQ(1u, openBytes(seen).pageCount());
   }
 }
 

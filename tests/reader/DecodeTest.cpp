@@ -5,7 +5,7 @@
 #include <string>
 
 #include "component/PageImage.h"
-#include "component/reader/TiffDecode.h"
+#include "document/PageReader.h"
 #include "tests/reader/Documents.h"
 
 using docwriter::Codec;
@@ -171,16 +171,16 @@ TEST(Decode, PageNoCodecReadsBecomesAPlaceholderAndKeepsItsText) {
   }
 }
 
-// libtiff takes a tile size alone for tiles, of any size; the reader saw strips and checked no
+// libtiff takes a tile size alone for tiles, of any size; the walk saw strips and checked no
 // tile. A gigapixel-wide tile must not be allocated.
 TEST(Decode, TileSizeOnAPageOfStripsIsRefused) {
   PageSpec page = patternPage(40, 24, 8, Codec::None);
   page.extraTags = {RawTag::longs(322, {1u << 30}), RawTag::longs(323, {24})};
   mdi::Document doc = openBytes(docwriter::write({page}).bytes);
   ASSERT_FALSE(doc.page(0).tiled);
-  mdi::TiffDecoded decoded = mdi::decodeWithLibtiff(doc, 0);
+  mdi::DecodedPage decoded = mdi::decodeImage(doc, 0);
   EXPECT_FALSE(decoded.image);
-  EXPECT_EQ("libtiff reads other tiles than the page's directory states", decoded.error);
+  EXPECT_EQ("its directory does not describe its image data consistently", decoded.problem);
   EXPECT_TRUE(mdi::decodePage(doc, 0).placeholder);
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "component/reader/Document.h"
+#include "document/Document.h"
 #include "tools/docwriter/DocWriter.h"
 
 namespace readertest {

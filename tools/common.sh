@@ -16,8 +16,8 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 COMMANDS=(
   "bash: bash"
   "coreutils: basename cat chmod chown chroot cp cut date dd dirname env head id install ln ls md5sum mkdir
-   mktemp mv nproc od readlink realpath rm seq sha256sum sleep sort split stat tail tee timeout touch tr
-   truncate wc"
+   mkfifo mktemp mv nproc od readlink realpath rm seq sha256sum sleep sort split stat tail tee timeout
+   touch tr truncate wc"
   "diffutils: cmp diff"
   "findutils: find"
   "grep: grep"

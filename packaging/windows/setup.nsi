@@ -120,10 +120,11 @@ Var EnvKey    ; the environment's key in SHCTX: the user's, or the machine's for
 ; would come back cut short, and written back so, the rest of it lost.
 !macro PathValueInfo UN
 Function ${UN}PathValueInfo
+  ; The predefined keys, as signed numbers: a 64-bit handle holds them sign-extended.
   ${If} $AllUsers == 1
-    StrCpy $R0 0x80000002  ; HKEY_LOCAL_MACHINE
+    StrCpy $R0 -2147483646  ; HKEY_LOCAL_MACHINE, 0x80000002
   ${Else}
-    StrCpy $R0 0x80000001  ; HKEY_CURRENT_USER
+    StrCpy $R0 -2147483647  ; HKEY_CURRENT_USER, 0x80000001
   ${EndIf}
   StrCpy $R1 0
   StrCpy $R2 0

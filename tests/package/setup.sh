@@ -290,21 +290,22 @@ expect "the user's uninstall leaves no file or key, and the original as it was" 
   unchanged before-user after-user
 
 # --- For the current user, 64-bit with the converter, over the user's PATH as it may be: other
-# entries (and empty ones), none at all, and as long as the setup can take with its folder
+# entries (and empty ones), none at all, an empty one, and as long as the setup can take with its folder
 # added, or one character longer, which it leaves alone.
 wine reg delete "HKLM\\Software\\Classes\\CLSID\\$CLSID" /f /reg:32 >/dev/null 2>&1 ||
   die "cannot remove the fake original"
 dir="$(winepath -u "$local_appdata" 2>/dev/null)/Programs/Folirex"
 added=";$win"
 long=$(printf 'C:\\%0*d' $((1023 - ${#added} - 3)) 0)  # with the folder: 1023 characters
-for path in 'REG_EXPAND_SZ C:\one;%SystemRoot%\two;;D:\three;' none "REG_SZ $long" \
-  "REG_SZ ${long}x"; do
+for path in 'REG_EXPAND_SZ C:\one;%SystemRoot%\two;;D:\three;' none 'REG_EXPAND_SZ ' \
+  "REG_SZ $long" "REG_SZ ${long}x"; do
   wine reg delete 'HKCU\Environment' /v Path /f >/dev/null 2>&1 || true
   [ "$path" == none ] ||
     wine reg add 'HKCU\Environment' /v Path /t "${path%% *}" /d "${path#* }" /f >/dev/null 2>&1
   before=$(path_value 'HKCU\Environment')
   case $path in
     none) what="no user's PATH" expected="    Path    REG_EXPAND_SZ    $win" ;;
+    'REG_EXPAND_SZ ') what="an empty user's PATH" expected="$before$win" ;;
     *x) what="a user's PATH too long to take the folder" expected=$before ;;
     *C:\\0*) what="a user's PATH as long as can take the folder" expected="$before$added" ;;
     *) what="a user's PATH of other entries" expected="$before$added" ;;

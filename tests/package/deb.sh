@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Debian package, built as ./package builds it (lintian: no error, no copyright warning),
-# then read back: the icons at their sizes, the desktop entry's conversion, the launcher's
-# --version against the package's, the copyright's licence texts.
+# then read back: the icons at their sizes, the desktop entry's conversion and the launcher's
+# command behind it, the launcher's --version against the package's, the copyright's licence
+# texts.
 #   deb.sh FOLIREX_EXE MIPAGEVIEW_DLL FOLIREX_CONVERT LICENCES OUT
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -21,6 +22,14 @@ done
 grep -q '^Exec=folirex --convert-pdf %F$' usr/share/applications/folirex.desktop ||
   fail "the desktop entry's conversion"
 [ "$(usr/bin/folirex --version)" == "folirex $version" ] || fail "folirex --version"
+# The desktop action's command: a PDF beside each document, and a failure said in words.
+cp "$root/samples/sample.mdi" "$out/a sample.mdi"
+printf 'no document' >"$out/damaged.mdi"
+status=0
+PATH="$PWD/usr/bin:$PATH" usr/bin/folirex --convert-pdf "$out/a sample.mdi" "$out/damaged.mdi" \
+  </dev/null >"$out/convert.log" 2>&1 || status=$?
+[ $status == 1 ] && qpdf --check "$out/a sample.pdf" >/dev/null && grep -q "not converted" "$out/convert.log" ||
+  fail "folirex --convert-pdf: exit $status, $(cat "$out/convert.log")"
 # Each library's licence text, not only its name.
 for text in "Sam Leffler" "Independent JPEG Group" "Jean-loup Gailly" "Yann Collet" \
   "Artistic License 2.0" "Redistributions in source code must retain" "Lockless Inc"; do

@@ -19,9 +19,11 @@ import shutil
 import subprocess
 import sys
 
-# The scripts the project runs; packaging/debian/folirex runs on the user's machine, with the
-# Debian package's dependencies, not these.
+# The scripts the project runs. Not audited: packaging/debian/folirex, which runs on the user's
+# machine with the Debian package's dependencies, and tools/deb-session.sh, which runs in
+# fresh-check's new root with the tools fresh-check installs there.
 SHELL_SCRIPTS = ("run", "test", "package", ".ci/run", "bench/run", "fuzz/run", "tools/fresh-check")
+NOT_AUDITED = ("tools/deb-session.sh",)
 # What ends one command and may start the next on the same line.
 SEPARATOR = re.compile(r"\|\||&&|[|;&`]|\$\(|\(|\)|(?<!\$)\{|\}|\bthen\b|\bdo\b|\belse\b|\belif\b|\bif\b|"
                        r"\bwhile\b|\buntil\b|!|\bexec\b|\btime\b|\bcommand\b|\bxargs\b|\btimeout\s+\S+")
@@ -112,8 +114,10 @@ def called_commands(text, builtins):
     for line in code.splitlines():
         starts = [0] + [m.end() for m in SEPARATOR.finditer(line)]
         for start in starts:
-            match = re.match(r"\s*((?:[A-Za-z_][A-Za-z0-9_]*=\S*\s+)*)([^\s;&|(){}]+)(\)?)",
-                             line[start:])
+            # Assignments before the command; one whose value opens a $( is none (the
+            # command substitution's own start is a separator).
+            match = re.match(r"\s*((?:[A-Za-z_][A-Za-z0-9_]*=(?:[^\s$]|\$(?!\())*\s+)*)"
+                             r"([^\s;&|(){}]+)(\)?)", line[start:])
             # A word right before ")" is a case pattern, not a command.
             if match and not match.group(3) and WORD.fullmatch(match.group(2)):
                 words.add(match.group(2))
@@ -123,7 +127,8 @@ def called_commands(text, builtins):
 def script_files(root):
     listed = subprocess.run(["git", "-C", root, "ls-files", "--cached", "--others",
                              "--exclude-standard"], capture_output=True, text=True).stdout
-    names = [n for n in listed.splitlines() if n.endswith(".sh") or n in SHELL_SCRIPTS]
+    names = [n for n in listed.splitlines()
+             if (n.endswith(".sh") or n in SHELL_SCRIPTS) and n not in NOT_AUDITED]
     return [os.path.join(root, n) for n in names if os.path.isfile(os.path.join(root, n))]
 
 

@@ -19,7 +19,7 @@ for size in 16 32 48 128 256; do
   [ "$(identify -format '%wx%h' "usr/share/icons/hicolor/${size}x$size/apps/folirex.png")" == \
     "${size}x$size" ] || fail "the ${size}px icon"
 done
-grep -q '^Exec=folirex --convert-pdf %F$' usr/share/applications/folirex.desktop ||
+grep -q '^Exec=folirex --convert-pdf --terminal %F$' usr/share/applications/folirex.desktop ||
   fail "the desktop entry's conversion"
 [ "$(usr/bin/folirex --version)" == "folirex $version" ] || fail "folirex --version"
 # The desktop action's command: a PDF beside each document, and a failure said in words.

@@ -82,8 +82,24 @@ const char* nameOf(Format format) {
 Options parseOptions(const std::vector<std::string>& arguments) {
   Options o;
   bool optionsEnded = false;
-  for (size_t i = 0; i < arguments.size(); ++i) {
-    std::string arg = arguments[i];
+  std::vector<std::string> args = arguments;
+  for (size_t i = 0; i < args.size(); ++i) {
+    // Bundled short options, as GNU programs take them: -qr is -q -r, and after one that takes a
+    // value the rest is the value: -j4 is -j 4, -qtpdf is -q -t pdf.
+    if (!optionsEnded && args[i].size() > 2 && args[i][0] == '-' && args[i][1] != '-') {
+      const std::string bundle = args[i];
+      std::vector<std::string> split;
+      for (size_t k = 1; k < bundle.size(); ++k) {
+        split.push_back({'-', bundle[k]});
+        if (std::string("toj").find(bundle[k]) != std::string::npos) {
+          if (k + 1 < bundle.size()) split.push_back(bundle.substr(k + 1));
+          break;
+        }
+      }
+      args.erase(args.begin() + long(i));
+      args.insert(args.begin() + long(i), split.begin(), split.end());
+    }
+    std::string arg = args[i];
     std::string value;
     bool hasValue = false;
     if (!optionsEnded && arg.rfind("--", 0) == 0 && arg.find('=') != std::string::npos) {
@@ -93,11 +109,11 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     }
     auto next = [&]() -> std::string {
       if (hasValue) return value;
-      if (i + 1 >= arguments.size()) throw UsageError(arg + " needs a value");
-      return arguments[++i];
+      if (i + 1 >= args.size()) throw UsageError(arg + " needs a value");
+      return args[++i];
     };
     if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
-      o.inputs.push_back(arguments[i]);
+      o.inputs.push_back(args[i]);
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-t" || arg == "--to") {

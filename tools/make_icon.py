@@ -3,9 +3,12 @@
 
 A document page with a folded corner, blue text lines and a red "F" seal.
 Run it again after changing the drawing; the .ico it writes is committed.
+  make_icon.py --png SIZE FILE   the same drawing at SIZE pixels as a PNG (the Debian package's
+                                 larger icons, drawn at their size rather than scaled up)
 """
 import struct
 import sys
+import zlib
 
 PALETTE = [
     (0, 0, 0), (255, 255, 255), (40, 40, 40), (200, 200, 200),
@@ -73,5 +76,21 @@ def main(path):
         f.write(out + b''.join(images))
 
 
+def png(size, path):
+    px = draw(size)
+    rows = b''.join(b'\0' + b''.join(bytes(PALETTE[c] + (255,)) if c is not None else b'\0' * 4
+                                      for c in row) for row in px)
+
+    def chunk(kind, data):
+        return (struct.pack('>I', len(data)) + kind + data +
+                struct.pack('>I', zlib.crc32(kind + data) & 0xffffffff))
+    with open(path, 'wb') as f:
+        f.write(b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0)) +
+                chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b''))
+
+
 if __name__ == '__main__':
-    main(sys.argv[1] if len(sys.argv) > 1 else 'app/Folirex.ico')
+    if len(sys.argv) == 4 and sys.argv[1] == '--png':
+        png(int(sys.argv[2]), sys.argv[3])
+    else:
+        main(sys.argv[1] if len(sys.argv) > 1 else 'app/Folirex.ico')

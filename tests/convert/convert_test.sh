@@ -170,6 +170,12 @@ PY
 status=0
 "$conv" --bogus 2>/dev/null || status=$?
 [ $status = 2 ] || fail "bad usage is exit $status, not 2"
+# Short options bundled as GNU programs take them; an unknown one among them is bad usage.
+"$conv" -qj1 -ttxt -obundled batch1.mdi && cmp bundled/batch1.txt batch1.expected.txt ||
+  fail "bundled short options"
+status=0
+"$conv" -qx batch1.mdi 2>/dev/null || status=$?
+[ $status = 2 ] || fail "an unknown bundled option is exit $status, not 2"
 
 # The progress line: on a terminal (a pseudo-terminal of script's), redrawn on one line and
 # ending with everything counted; nothing of it with -q or when standard error is a file.

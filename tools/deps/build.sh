@@ -1,55 +1,144 @@
 #!/usr/bin/env bash
 # Builds libjpeg-turbo, libtiff and qpdf for both Windows architectures from Debian's own source
-# packages, with Debian's patches applied, into $BUILD/deps/<arch> (static libraries, headers,
-# licences), and takes xxHash's header, which is the whole library when inlined, from its
-# source package too. zlib is Debian's MinGW package. The source packages come through apt with a
-# source list and state of the project's own under $BUILD/deps/apt, so the machine's apt
-# configuration stays as it is; the archive's address is taken from the machine's own list.
-# Built once: a finished library is left alone (qpdf and xxHash have marks of their own, so that
-# a build from before they came along is kept).
-#   tools/deps/build.sh BUILD_DIR
+# packages, with Debian's patches applied (static libraries, headers, licences), and takes
+# xxHash's header, which is the whole library when inlined, from its source package too. zlib is
+# Debian's MinGW package.
+#
+# The build takes long, so it lives in a cache outside the clone, one folder per key: the source
+# versions it was built from and this script's own text. $BUILD/deps is a link to it, and every
+# clone of the machine shares it. The first key tried comes from the versions the machine's
+# installed -dev packages were built from: when the cache holds that, nothing else is asked (no
+# network). Otherwise apt, with a source list and state of the project's own (the machine's apt
+# configuration stays as it is, only its archives' addresses are read), fetches those versions,
+# or the newest that downloads, and the libraries are built once for every clone.
+# A $BUILD/deps that is a finished folder of its own, or a link elsewhere, is used as it is.
+#   tools/deps/build.sh --source-list ETC_APT   prints the deb-src lines it takes from that
+#                                               folder's lists (and says which file gave them)
+#   tools/deps/build.sh BUILD_DIR        FOLIREX_CACHE: the cache (default /var/cache/folirex
+#                                        for root, else ~/.cache/folirex)
 set -euo pipefail
 
+ETC_APT=/etc/apt
 BUILD=$1
-DEPS="$BUILD/deps"
-APT="$DEPS/apt"
-SOURCES="$DEPS/sources"
+LINK="$BUILD/deps"
+if [ -n "${FOLIREX_CACHE:-}" ]; then
+  CACHE="$FOLIREX_CACHE/deps"
+elif [ "$(id -u)" -eq 0 ]; then
+  CACHE=/var/cache/folirex/deps
+else
+  CACHE="${XDG_CACHE_HOME:-$HOME/.cache}/folirex/deps"
+fi
+APT="$CACHE/apt"
+SOURCES="$CACHE/sources"
 JOBS=${DEPS_JOBS:-2}
+DEPS=""   # the folder being built
+SCRIPT=$(realpath "$0")
+# The source package of each library, and the -dev package that tells the machine's version.
+LIBRARIES=("libjpeg-turbo libjpeg62-turbo-dev" "tiff libtiff-dev" "qpdf libqpdf-dev"
+           "xxhash libxxhash-dev")
 
-done_mark() { echo "$DEPS/$1/.built"; }
-qpdf_mark() { echo "$DEPS/$1/.built-qpdf"; }
-xxhash_mark() { echo "$DEPS/$1/.built-xxhash"; }
-
-all_built() {
-  local arch
+all_built() {  # all_built FOLDER
+  local arch mark
   for arch in i686 x86_64; do
-    [ -f "$(done_mark "$arch")" ] && [ -f "$(qpdf_mark "$arch")" ] &&
-      [ -f "$(xxhash_mark "$arch")" ] || return 1
+    for mark in .built .built-qpdf .built-xxhash; do
+      [ -f "$1/$arch/$mark" ] || return 1
+    done
   done
 }
 
-# deb-src entries for the archives the machine already uses for binary packages.
+# key "SOURCE VERSION"...: names the build of those versions by this script. As the unpacked
+# sources' folders are named: no epoch.
+key() {
+  local row
+  { cat "$SCRIPT"; for row in "$@"; do echo "${row%% *}-${row##*[ :]}"; done; } |
+    sha256sum | cut -c1-16
+}
+
+# "SOURCE VERSION" of each library as installed on the machine, nothing when one is missing.
+installed_versions() {
+  local row version
+  for row in "${LIBRARIES[@]}"; do
+    version=$(dpkg-query -W -f='${source:Version}' "${row#* }" 2>/dev/null) || return 0
+    [ -n "$version" ] || return 0
+    echo "${row%% *} $version"
+  done
+}
+
+link_deps() {  # link_deps FOLDER: $BUILD/deps becomes a link to it
+  mkdir -p "$BUILD"
+  [ -L "$LINK" ] || rm -rf "${LINK:?}"   # an unfinished folder of an earlier layout
+  ln -sfn "$1" "$LINK"
+}
+
+# deb-src entries for the archives the machine already uses for binary packages, from both of
+# apt's formats: the one-line /etc/apt/sources.list (and .list files) and the deb822 .sources
+# files. Only the signed-by and trusted options are kept; a CD-ROM or a disabled stanza is no
+# archive to fetch from. Says which file gave which archive.
 write_source_list() {
   mkdir -p "$APT/lists/partial" "$APT/cache/archives/partial" "$APT/etc"
-  local list="$APT/etc/sources.list"
+  local list="$APT/etc/sources.list" file
   : >"$list"
-  local file uri suites components
-  for file in /etc/apt/sources.list.d/*.sources; do
+  for file in "$ETC_APT/sources.list" "$ETC_APT"/sources.list.d/*.list; do
+    [ -f "$file" ] || continue
+    awk '
+      { sub(/#.*/, "") }
+      $1 != "deb" { next }
+      {
+        line = $0; sub(/^[[:space:]]*deb[[:space:]]+/, "", line); key = ""
+        if (line ~ /^\[/) {  # [options], spaces allowed inside
+          options = substr(line, 2, index(line, "]") - 2); line = substr(line, index(line, "]") + 1)
+          n = split(options, o, /[[:space:]]+/)
+          for (i = 1; i <= n; i++) if (o[i] ~ /^(signed-by|trusted)=/) key = key o[i] " "
+          if (key != "") key = "[" substr(key, 1, length(key) - 1) "] "
+        }
+        n = split(line, w, /[[:space:]]+/); f = 0
+        for (i = 1; i <= n; i++) if (w[i] != "") word[++f] = w[i]
+        if (f >= 2 && word[1] !~ /^cdrom:/) {
+          rest = ""; for (i = 3; i <= f; i++) rest = rest " " word[i]
+          print "deb-src " key word[1] " " word[2] rest
+        }
+      }' "$file" >"$APT/etc/found"
+    report_sources "$file"
+  done
+  for file in "$ETC_APT"/sources.list.d/*.sources; do
     [ -f "$file" ] || continue
     # One stanza per blank-line-separated block: its URIs, Suites and Components.
-    awk -v out="$list" '
-      function flush() { if (uri != "" && suites != "") {
-          n = split(suites, s, " "); for (i = 1; i <= n; i++)
-            print "deb-src " key uri " " s[i] " " comps >> out }
-        uri = ""; suites = ""; comps = ""; key = "" }
+    awk '
+      function flush(  n, m, s, u, i, j) {
+        if (types ~ /(^|[[:space:]])deb($|[[:space:]])/ && enabled !~ /^(no|false)$/) {
+          n = split(uris, u, /[[:space:]]+/); m = split(suites, s, /[[:space:]]+/)
+          for (i = 1; i <= n; i++) for (j = 1; j <= m; j++)
+            if (u[i] != "" && s[j] != "" && u[i] !~ /^cdrom:/)
+              print "deb-src " key u[i] " " s[j] (comps == "" ? "" : " " comps)
+        }
+        types = uris = suites = comps = key = enabled = ""
+      }
+      function field() { v = $0; sub(/^[^:]*:[[:space:]]*/, "", v); sub(/[[:space:]]+$/, "", v); return v }
+      /^#/ { next }
       /^[[:space:]]*$/ { flush(); next }
-      /^URIs:/ { sub(/^URIs:[[:space:]]*/, ""); uri = $0 }
-      /^Suites:/ { sub(/^Suites:[[:space:]]*/, ""); suites = $0 }
-      /^Components:/ { sub(/^Components:[[:space:]]*/, ""); comps = $0 }
-      /^Signed-By:/ { sub(/^Signed-By:[[:space:]]*/, ""); key = "[signed-by=" $0 "] " }
-      END { flush() }' "$file"
+      tolower($0) ~ /^types:/ { types = field() }
+      tolower($0) ~ /^uris:/ { uris = field() }
+      tolower($0) ~ /^suites:/ { suites = field() }
+      tolower($0) ~ /^components:/ { comps = field() }
+      tolower($0) ~ /^enabled:/ { enabled = tolower(field()) }
+      # An embedded key (on the lines below) is not kept: apt then tries its own keyrings.
+      tolower($0) ~ /^signed-by:/ {
+        v = field(); if (v != "" && v !~ /^-----BEGIN/) key = "[signed-by=" v "] " }
+      END { flush() }' "$file" >"$APT/etc/found"
+    report_sources "$file"
   done
-  [ -s "$list" ] || { echo "No apt archive found in /etc/apt/sources.list.d" >&2; return 1; }
+  rm -f "$APT/etc/found"
+  [ -s "$list" ] || {
+    echo "No Debian archive found in $ETC_APT/sources.list, nor in $ETC_APT/sources.list.d" >&2
+    return 1
+  }
+}
+
+report_sources() {  # report_sources FILE: what write_source_list took from FILE
+  [ -s "$APT/etc/found" ] || return 0
+  cat "$APT/etc/found" >>"$APT/etc/sources.list"
+  echo "Debian's sources from $1:" >&2
+  sed 's/^deb-src \(\[[^]]*\] \)\{0,1\}/  /' "$APT/etc/found" >&2
 }
 
 apt_options() {
@@ -59,14 +148,15 @@ apt_options() {
 # shellcheck disable=SC2046
 apt_own() { apt-get $(apt_options) "$@"; }
 
-# Unpacks the newest revision of a source package that downloads: the archive may list a
-# security revision whose files are not there (yet).
-fetch_source() {  # fetch_source NAME -> prints the unpacked directory
-  local name=$1 version dir
+# Unpacks the given revision of a source package, or else the newest that downloads: the archive
+# may no longer hold the installed one, or list a security revision whose files are not there
+# (yet).
+fetch_source() {  # fetch_source NAME [VERSION] -> prints the unpacked directory
+  local name=$1 wanted=${2:-} version dir
   mkdir -p "$SOURCES"
   # shellcheck disable=SC2046
-  for version in $(apt-cache $(apt_options) showsrc "$name" | awk '/^Version:/ {print $2}' |
-                   sort -u -r -V); do
+  for version in $( (echo "$wanted"; apt-cache $(apt_options) showsrc "$name" |
+                     awk '/^Version:/ {print $2}' | sort -u -r -V) | awk 'NF && !seen[$0]++'); do
     dir="$SOURCES/$name-${version#*:}"  # no epoch: make cannot take a colon in a path
     if [ -d "$dir" ]; then echo "$dir"; return 0; fi
     if (cd "$SOURCES" && apt_own source --download-only -qq "$name=$version" >&2); then
@@ -76,7 +166,7 @@ fetch_source() {  # fetch_source NAME -> prints the unpacked directory
       echo "$dir"
       return 0
     fi
-    echo "$name $version does not download; trying the revision before it" >&2
+    echo "$name $version does not download; trying another revision" >&2
   done
   echo "No revision of $name could be fetched" >&2
   return 1
@@ -153,34 +243,68 @@ install_xxhash() {  # install_xxhash ARCH SOURCE
   cp "$src/LICENSE" "$out/licences/xxhash/"
 }
 
-main() {
-  all_built && return 0
-  echo "Building libjpeg-turbo, libtiff and qpdf, and taking xxHash, for Windows from Debian's sources (once)"
-  write_source_list
-  apt_own update -qq
-  local jpeg tiff qpdf xxhash arch
-  jpeg=$(fetch_source libjpeg-turbo)
-  tiff=$(fetch_source tiff)
-  qpdf=$(fetch_source qpdf)
-  xxhash=$(fetch_source xxhash)
+build_all() {  # build_all FOLDER JPEG TIFF QPDF XXHASH: the libraries, into FOLDER
+  DEPS=$1
+  local jpeg=$2 tiff=$3 qpdf=$4 xxhash=$5 arch
+  rm -rf "$DEPS"
   for arch in i686 x86_64; do
-    if [ ! -f "$(done_mark "$arch")" ]; then
-      rm -rf "${DEPS:?}/$arch" "$DEPS/work/$arch"
-      build_jpeg "$arch" "$jpeg"
-      build_tiff "$arch" "$tiff"
-      basename "$jpeg" >"$(done_mark "$arch")"
-      basename "$tiff" >>"$(done_mark "$arch")"
-    fi
-    if [ ! -f "$(qpdf_mark "$arch")" ]; then
-      rm -rf "$DEPS/work/$arch/qpdf"
-      build_qpdf "$arch" "$qpdf"
-      basename "$qpdf" >"$(qpdf_mark "$arch")"
-    fi
-    if [ ! -f "$(xxhash_mark "$arch")" ]; then
-      install_xxhash "$arch" "$xxhash"
-      basename "$xxhash" >"$(xxhash_mark "$arch")"
-    fi
+    build_jpeg "$arch" "$jpeg"
+    build_tiff "$arch" "$tiff"
+    basename "$jpeg" >"$DEPS/$arch/.built"
+    basename "$tiff" >>"$DEPS/$arch/.built"
+    build_qpdf "$arch" "$qpdf"
+    basename "$qpdf" >"$DEPS/$arch/.built-qpdf"
+    install_xxhash "$arch" "$xxhash"
+    basename "$xxhash" >"$DEPS/$arch/.built-xxhash"
   done
+  rm -rf "$DEPS/work"
 }
 
-main
+main() {
+  if [ -e "$LINK" ] && ! [[ "$(readlink "$LINK")" == "$CACHE"/* ]] && all_built "$LINK"; then
+    return 0
+  fi
+  mkdir -p "$CACHE"
+  local installed wanted
+  mapfile -t installed < <(installed_versions)
+  wanted=$(key "${installed[@]}")
+  if [ ${#installed[@]} -eq ${#LIBRARIES[@]} ] && all_built "$CACHE/$wanted"; then
+    [ "$(readlink "$LINK")" == "$CACHE/$wanted" ] || link_deps "$CACHE/$wanted"
+    return 0
+  fi
+  # One build at a time: a clone that waited here then finds the libraries built.
+  exec 9>"$CACHE/.lock"
+  flock 9
+  echo "Building libjpeg-turbo, libtiff and qpdf, and taking xxHash, for Windows from Debian's sources, into $CACHE (once)"
+  write_source_list
+  apt_own update -qq
+  local row dirs=() versions=() dir
+  for row in "${LIBRARIES[@]}"; do
+    local name=${row%% *} version=""
+    for dir in "${installed[@]}"; do [[ "$dir" == "$name "* ]] && version=${dir#* }; done
+    dir=$(fetch_source "$name" "$version")
+    dirs+=("$dir")
+    versions+=("$name ${dir#"$SOURCES/$name-"}")
+  done
+  local built
+  built=$(key "${versions[@]}")
+  echo "Libraries from: ${versions[*]} (key $built)"
+  if ! all_built "$CACHE/$built"; then
+    build_all "$CACHE/$built.partial" "${dirs[@]}"
+    rm -rf "${CACHE:?}/$built"
+    mv "$CACHE/$built.partial" "$CACHE/$built"
+  fi
+  # The installed versions' key names the build the archive gave for them.
+  [ ${#installed[@]} -ne ${#LIBRARIES[@]} ] || [ "$wanted" == "$built" ] ||
+    ln -sfn "$built" "$CACHE/$wanted"
+  link_deps "$CACHE/$built"
+}
+
+if [ "$1" == --source-list ]; then
+  ETC_APT=$2 APT=$(mktemp -d)
+  trap 'rm -rf "$APT"' EXIT
+  write_source_list
+  cat "$APT/etc/sources.list"
+else
+  main
+fi

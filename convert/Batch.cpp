@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "convert/FileSystem.h"
+#include "convert/Formats.h"
 #include "convert/Progress.h"
 #include "convert/Record.h"
 #include "convert/Worker.h"
@@ -278,12 +279,12 @@ class FileConversion {
 
   // False when the file fails.
   bool prepare(Format f) {
-    std::string path = job_.outputBase + extensionOf(f);
+    std::string path = job_.outputBase + formatRow(f).extension;
     FileInfo there = fileInfo(path);
     if (there.kind == FileKind::Missing) {
       pending_.push_back(f);
     } else if (inputs_.count(there.identity)) {
-      failed("Its " + std::string(nameOf(f)) + " output " + path +
+      failed("Its " + std::string(formatRow(f).name) + " output " + path +
              " is an input of this run, which is never replaced.");
     } else if (options_.force) {
       pending_.push_back(f);
@@ -342,24 +343,17 @@ class FileConversion {
   }
 
   void write(const mdi::Document& document, Format format) {
-    std::string path = job_.outputBase + extensionOf(format);
+    const FormatRow& row = formatRow(format);
+    std::string path = job_.outputBase + row.extension;
     if (!options_.outputDir.empty()) makeDirectories(folderOf(path));
     Written w{format, std::make_unique<OutputFile>(path), {}};
-    PageDone done = [this] {
-      ++pagesReported_;
-      progress_.pageDone();
-    };
-    switch (format) {
-      case Format::Txt:
-        writeText(document, *w.file, done);
-        break;
-      case Format::Tiff:
-        writeTiff(document, *w.file, w.issues, done);
-        break;
-      case Format::Pdf:
-        writePdf(document, *w.file, w.issues, done, spareProcessor_);
-        break;
-    }
+    OutputSource source{document,
+                        [this] {
+                          ++pagesReported_;
+                          progress_.pageDone();
+                        },
+                        spareProcessor_};
+    row.write(source, *w.file, w.issues);
     written_.push_back(std::move(w));
   }
 
@@ -367,7 +361,7 @@ class FileConversion {
   // TIFF keeps such a page as stored: a warning that other readers may not show it.
   void collectLosses() {
     for (const Written& w : written_) {
-      if (w.format != Format::Tiff) {
+      if (!formatRow(w.format).keepsStoredPages) {
         addLost(w.issues);
         continue;
       }
@@ -384,7 +378,7 @@ class FileConversion {
     OutputInfo out{path, w.format, w.file->size(), w.file->sha256()};
     writeRecord(path, {result_.inputSize, result_.inputSha256, out.size, out.sha256, result_.pages,
                        result_.endedEarly, result_.endedEarlyAt,
-                       w.format == Format::Tiff ? std::vector<PageIssue>() : w.issues});
+                       formatRow(w.format).keepsStoredPages ? std::vector<PageIssue>() : w.issues});
     try {
       w.file->commit(options_.force);
     } catch (const ExistsError&) {

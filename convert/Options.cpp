@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
+#include "convert/Formats.h"
+
 namespace convert {
 
 namespace {
 
-Format formatNamed(const std::string& name) {
-  if (name == "pdf") return Format::Pdf;
-  if (name == "tiff" || name == "tif") return Format::Tiff;
-  if (name == "txt" || name == "text") return Format::Txt;
-  throw UsageError("unknown output format '" + name + "' (pdf, tiff or txt)");
+Format formatCalled(const std::string& name) {
+  const FormatRow* row = formatNamed(name);
+  if (!row) throw UsageError("unknown output format '" + name + "' (" + formatNames() + ")");
+  return row->format;
 }
 
 unsigned jobCount(const std::string& text) {
@@ -55,30 +56,6 @@ const char* usageText() {
          "ending early, an image not carried), 5 for both, 2 for bad usage.\n";
 }
 
-const char* extensionOf(Format format) {
-  switch (format) {
-    case Format::Pdf:
-      return ".pdf";
-    case Format::Tiff:
-      return ".tif";
-    case Format::Txt:
-      return ".txt";
-  }
-  return "";
-}
-
-const char* nameOf(Format format) {
-  switch (format) {
-    case Format::Pdf:
-      return "pdf";
-    case Format::Tiff:
-      return "tiff";
-    case Format::Txt:
-      return "txt";
-  }
-  return "";
-}
-
 Options parseOptions(const std::vector<std::string>& arguments) {
   Options o;
   bool optionsEnded = false;
@@ -117,7 +94,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-t" || arg == "--to") {
-      Format f = formatNamed(next());
+      Format f = formatCalled(next());
       if (std::find(o.formats.begin(), o.formats.end(), f) == o.formats.end())
         o.formats.push_back(f);
     } else if (arg == "-o" || arg == "--output") {

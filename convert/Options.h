@@ -34,7 +34,5 @@ class UsageError : public std::runtime_error {
 
 Options parseOptions(const std::vector<std::string>& arguments);
 const char* usageText();
-const char* extensionOf(Format format);
-const char* nameOf(Format format);
 
 }  // namespace convert

@@ -19,16 +19,26 @@ struct PageIssue {
 
 using PageDone = std::function<void()>;
 
+// What every output is written from.
+struct OutputSource {
+  const mdi::Document& document;
+  PageDone pageDone;            // called as each page is written
+  bool spareProcessor = false;  // a processor no other file needs helps this one along
+};
+
+// Each writes the document into the file page by page; `issues` gets the pages whose image it
+// could not carry.
+using Writer = void (*)(const OutputSource& source, OutputFile& file,
+                        std::vector<PageIssue>& issues);
+
 // The pages' text in UTF-8, a form feed between pages.
-void writeText(const mdi::Document& document, OutputFile& file, const PageDone& pageDone);
+void writeText(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
 // A standard TIFF: each page's directory entries and stored image data as they are.
-void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
-               const PageDone& pageDone);
+void writeTiff(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
 // A PDF page per page: the image (stored data where PDF can carry it), the text invisible. With
 // a processor to spare, the coming pages' content streams are made and the file is written
 // beside qpdf.
-void writePdf(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
-              const PageDone& pageDone, bool spareProcessor);
+void writePdf(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
 
 // UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
 std::string toUtf8(const std::u16string& text);

@@ -45,13 +45,14 @@ std::string toUtf8(const std::u16string& text) {
   return out;
 }
 
-void writeText(const mdi::Document& document, OutputFile& file, const PageDone& pageDone) {
+void writeText(const OutputSource& source, OutputFile& file, std::vector<PageIssue>&) {
+  const mdi::Document& document = source.document;
   uint64_t at = 0;
   for (size_t i = 0; i < document.pageCount(); ++i) {
     std::string text = (i ? "\f" : "") + toUtf8(document.pageText(i));
     file.writeAt(at, text.data(), text.size());
     at += text.size();
-    pageDone();
+    source.pageDone();
   }
 }
 

@@ -4,11 +4,14 @@
 #include <atomic>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "convert/FileSystem.h"
 #include "convert/Formats.h"
+#include "convert/Placement.h"
 #include "convert/Progress.h"
+#include "convert/Recognition.h"
 #include "convert/Record.h"
 #include "convert/Worker.h"
 
@@ -199,12 +202,13 @@ bool hasText(const mdi::Document& document, size_t page) {
 class FileConversion {
  public:
   FileConversion(const Options& options, const Job& job, const std::set<FileIdentity>& inputs,
-                 Progress& progress, bool spareProcessor)
+                 Progress& progress, bool spareProcessor, RecognitionShare* recognition)
       : options_(options),
         job_(job),
         inputs_(inputs),
         progress_(progress),
-        spareProcessor_(spareProcessor) {
+        spareProcessor_(spareProcessor),
+        recognition_(recognition) {
     result_.input = job.input;
   }
 
@@ -233,8 +237,8 @@ class FileConversion {
     }
   }
 
-  // Writes every output pending; none is named yet.
-  void write() {
+  // Writes every output pending; none is named yet. `engine` is the job's recognizer.
+  void write(std::unique_ptr<Recognizer>& engine) {
     if (!result_.error.empty() || pending_.empty()) return;
     try {
       mdi::Document document = mdi::Document::open(openInput(job_.input));
@@ -245,6 +249,8 @@ class FileConversion {
         return failed("The document ends early (--strict): " + result_.endedEarly);
       for (size_t i = 0; i < document.pageCount(); ++i)
         result_.pagesWithText += hasText(document, i);
+      if (recognition_)
+        texts_ = placePages(document, recognition_->recognize(document, engine), options_.ocr);
       for (Format f : pending_) write(document, f);
     } catch (const std::exception& e) {
       failed(e.what());
@@ -352,7 +358,7 @@ class FileConversion {
                           ++pagesReported_;
                           progress_.pageDone();
                         },
-                        spareProcessor_};
+                        spareProcessor_, recognition_ ? &texts_ : nullptr};
     row.write(source, *w.file, w.issues);
     written_.push_back(std::move(w));
   }
@@ -403,6 +409,8 @@ class FileConversion {
   const std::set<FileIdentity>& inputs_;
   Progress& progress_;
   bool spareProcessor_;
+  RecognitionShare* recognition_;  // null: no recognition
+  std::vector<PageText> texts_;    // each page's, once recognized
   FileResult result_;
   std::vector<Format> pending_;
   std::vector<Written> written_;
@@ -429,7 +437,8 @@ Batch gatherJobs(const Options& options) {
   return Gatherer(options).gather();
 }
 
-std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
+std::vector<FileResult> runBatch(const Options& options, const Batch& batch,
+                                 std::unique_ptr<Recognizer> firstEngine) {
   const std::vector<Job>& jobs = batch.jobs;
   bool shown = !options.quiet && stderrIsTerminal();
   std::vector<size_t> pages =
@@ -442,13 +451,17 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
   unsigned threads = unsigned(std::min<size_t>(slots, std::max<size_t>(jobs.size(), 1)));
   // Fewer files than jobs, as with one long document: the slots left over help each file along.
   bool spareProcessor = threads < slots;
+  std::optional<RecognitionShare> share;
+  if (firstEngine) share.emplace(options.recognition, std::move(firstEngine), threads);
+  RecognitionShare* recognition = share ? &*share : nullptr;
   std::atomic<size_t> next{0};
   // Each job names a file's outputs, waiting for the disk, while it writes the next file's.
   auto work = [&] {
     Worker naming(true);
+    std::unique_ptr<Recognizer> engine;  // the job's own, made when its first page needs it
     for (size_t i = next++; i < jobs.size(); i = next++) {
       auto conversion = std::make_shared<FileConversion>(options, jobs[i], batch.inputs, progress,
-                                                         spareProcessor);
+                                                         spareProcessor, recognition);
       conversion->prepare();
       // The input's digest: beside its conversion when a processor is spare, else by the job
       // itself, so that each job takes one processor as -j says.
@@ -456,7 +469,7 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
         naming.post([conversion] { conversion->hashInput(); });
       else if (conversion->needsInputDigest())
         conversion->hashInput();
-      conversion->write();
+      conversion->write(engine);
       naming.wait();  // the file before is named: a job has two files open at most
       naming.post([&, i, conversion] {
         results[i] = conversion->commit();
@@ -464,9 +477,17 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
       });
     }
     naming.wait();
+    // No document left for this job: it recognizes others' pages while any are left.
+    if (recognition) recognition->help(engine, true);
   };
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+  // The processors no file needs recognize the pages of those being converted.
+  for (unsigned t = threads; recognition && t < slots; ++t)
+    workers.emplace_back([recognition] {
+      std::unique_ptr<Recognizer> engine;
+      recognition->help(engine, false);
+    });
   work();
   for (std::thread& w : workers) w.join();
   progress.finish();

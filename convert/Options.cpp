@@ -26,6 +26,13 @@ unsigned jobCount(const std::string& text) {
   return unsigned(n);
 }
 
+Ocr ocrMode(const std::string& text) {
+  if (text == "auto") return Ocr::Auto;
+  if (text == "always") return Ocr::Always;
+  if (text == "never") return Ocr::Never;
+  throw UsageError("--ocr takes auto, always or never, not '" + text + "'");
+}
+
 }  // namespace
 
 const char* usageText() {
@@ -44,6 +51,13 @@ const char* usageText() {
          "      --strict            a file that lost pages fails and gets no output\n"
          "  -j, --jobs N            files converted at once (default: one a processor);\n"
          "                          jobs that no file needs help the others along\n"
+         "      --ocr auto|always|never\n"
+         "                          recognize the pages' words: auto (the default) keeps\n"
+         "                          a page's stored text and places its words on the\n"
+         "                          recognized ones; always takes the recognized text;\n"
+         "                          never recognizes nothing\n"
+         "  -l, --lang LANG[+LANG]  the languages to recognize (default: eng)\n"
+         "      --tessdata DIR      the folder of the languages' data\n"
          "      --report FILE.json  write what happened to each file\n"
          "  -r, --recursive         also convert documents in folders below the ones given\n"
          "      --files-from LIST   read inputs from LIST, one path a line ('-': stdin)\n"
@@ -68,7 +82,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
       std::vector<std::string> split;
       for (size_t k = 1; k < bundle.size(); ++k) {
         split.push_back({'-', bundle[k]});
-        if (std::string("toj").find(bundle[k]) != std::string::npos) {
+        if (std::string("tojl").find(bundle[k]) != std::string::npos) {
           if (k + 1 < bundle.size()) split.push_back(bundle.substr(k + 1));
           break;
         }
@@ -101,6 +115,15 @@ Options parseOptions(const std::vector<std::string>& arguments) {
       o.outputDir = next();
     } else if (arg == "-j" || arg == "--jobs") {
       o.jobs = jobCount(next());
+    } else if (arg == "--ocr") {
+      o.ocr = ocrMode(next());
+    } else if (arg == "-l" || arg == "--lang") {
+      o.recognition.languages = next();
+      o.recognitionAsked = true;
+      if (o.recognition.languages.empty()) throw UsageError(arg + " needs a language");
+    } else if (arg == "--tessdata") {
+      o.recognition.tessdata = next();
+      o.recognitionAsked = true;
     } else if (arg == "--report") {
       o.reportPath = next();
     } else if (arg == "--files-from") {

@@ -5,9 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "convert/Recognizer.h"
+
 namespace convert {
 
 enum class Format { Pdf, Tiff, Txt };
+
+// When pages are recognized: auto, those of every page, keeping stored text as the page's text
+// (its words placed on the recognized ones); always, the recognized text replaces it; never, no
+// recognition at all.
+enum class Ocr { Auto, Always, Never };
 
 struct Options {
   std::vector<Format> formats;
@@ -18,6 +25,9 @@ struct Options {
   std::string outputDir;   // empty: beside each input
   std::string reportPath;  // empty: no report
   unsigned jobs = 0;       // 0: one a processor
+  Ocr ocr = Ocr::Auto;
+  RecognitionOptions recognition;
+  bool recognitionAsked = false;  // -l or --tessdata given
   bool force = false;
   bool strict = false;  // a file that lost pages fails, without outputs
   bool recursive = false;

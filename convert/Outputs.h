@@ -8,6 +8,7 @@
 
 #include "document/Document.h"
 #include "convert/FileSystem.h"
+#include "convert/Words.h"
 
 namespace convert {
 
@@ -24,6 +25,12 @@ struct OutputSource {
   const mdi::Document& document;
   PageDone pageDone;            // called as each page is written
   bool spareProcessor = false;  // a processor no other file needs helps this one along
+  // Each page's words as recognized and placed; empty when nothing was recognized.
+  const std::vector<PageText>* texts = nullptr;
+  // The page's text as it is placed, or nothing placed.
+  const PageText* text(size_t page) const {
+    return texts && page < texts->size() ? &(*texts)[page] : nullptr;
+  }
 };
 
 // Each writes the document into the file page by page; `issues` gets the pages whose image it
@@ -44,5 +51,11 @@ void writePdf(const OutputSource& source, OutputFile& file, std::vector<PageIssu
 std::string toUtf8(const std::u16string& text);
 // The text's code points, surrogate pairs joined.
 std::u32string codePoints(const std::u16string& text);
+// UTF-8 as code points; what is not UTF-8 becomes U+FFFD.
+std::u32string fromUtf8(const std::string& text);
+std::string toUtf8(const std::u32string& text);
+// A page's text as the text output gives it: the stored text where the page's words are the
+// stored ones or none were recognized, else the recognized words, a line a line.
+std::u32string pageText(const OutputSource& source, size_t page);
 
 }  // namespace convert

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Recognition, natively: a page of known text, rendered at 300 dpi with poppler and made a G4 scan
+# with the project's writer (plain, with stored text, turned), converted; its words found and
+# placed as the rendering's own words (pdftotext -bbox) say. Exits non-zero on the first fault.
+set -euo pipefail
+source "$(dirname "$0")/../../tools/common.sh"
+build_native >/dev/null
+bin="$BUILD/native"
+conv="$bin/folirex-convert"
+words="python3 $ROOT/tests/convert/words.py"
+work=$(mktemp -d "$BUILD/recognition-test.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*" >&2; exit 1; }
+cd "$work"
+
+$words page page.pdf
+$words truth page.pdf >truth.txt
+pdftoppm -r 300 -mono page.pdf rendered
+"$bin/convert_test_docs" --scan rendered-1.pbm 300 1 - plain.mdi
+# at_least N OF FRACTION: N is at least FRACTION of OF
+at_least() { awk -v n="$1" -v of="$2" -v f="$3" 'BEGIN { exit !(of > 0 && n >= f * of) }'; }
+
+# A plain scan's text output is the recognized text: nearly every word, in order.
+"$conv" -q -t txt plain.mdi || fail "plain: exit $?"
+read -r found total < <($words found truth.txt plain.txt)
+at_least "$found" "$total" 0.95 || fail "plain: $found of $total words found"
+# Without recognition a plain scan has no text; a language without data is bad usage.
+"$conv" -q --ocr never -t txt -o never plain.mdi && [ ! -s never/plain.txt ] ||
+  fail "--ocr never recognized"
+status=0
+"$conv" -q -l xx-none -t txt -o bad plain.mdi 2>bad.txt || status=$?
+[ $status = 2 ] && grep -q "xx-none" bad.txt || fail "a missing language: exit $status, $(cat bad.txt)"
+echo "recognition tests passed ($found of $total words found)"

@@ -1,6 +1,6 @@
 // The PDF: one page per document page. Stored CCITT G4 and JPEG strips go in as they are, other
 // images as their decoded pixels (qpdf compresses them with Flate); the text is an invisible
-// layer in Type 3 fonts of empty glyphs that map to Unicode. Every stream's data is made only
+// layer (PdfText.h). Every stream's data is made only
 // while qpdf writes it (the small content streams a few dozen pages ahead), so memory holds about
 // one page's image whatever the document's length.
 #include <qpdf/QPDF.hh>
@@ -31,9 +31,8 @@ using namespace pdf;
 // fonts, while the pages are laid out.
 class Contents {
  public:
-  Contents(const mdi::Document& document, bool spareProcessor)
-      : document_(document), maker_(spareProcessor) {
-    maker_.post([this] { glyphs_.emplace(document_); });
+  explicit Contents(const OutputSource& source) : source_(source), maker_(source.spareProcessor) {
+    maker_.post([this] { glyphs_.emplace(source_); });
   }
   // The next page, in order: its images placed, to be drawn under its text.
   void addPage(std::string drawing) { drawings_.push_back(std::move(drawing)); }
@@ -66,15 +65,14 @@ class Contents {
   std::vector<std::vector<uint8_t>> make(size_t first) const {
     std::vector<std::vector<uint8_t>> made;
     for (size_t i = first; i < std::min(first + kPagesAhead, drawings_.size()); ++i) {
-      const mdi::Page& p = document_.page(i);
       std::string content = drawings_[i];
-      appendTextLayer(content, document_.pageText(i), *glyphs_, pageWidth(p), pageHeight(p));
+      appendTextLayer(content, source_, i, *glyphs_);
       made.push_back(deflated(content));
     }
     return made;
   }
 
-  const mdi::Document& document_;
+  const OutputSource& source_;
   std::optional<Glyphs> glyphs_;
   std::vector<std::string> drawings_;
   std::vector<std::vector<uint8_t>> made_, next_;  // by page, from first_ and nextFirst_
@@ -84,13 +82,12 @@ class Contents {
 
 class PdfBuilder {
  public:
-  PdfBuilder(const mdi::Document& document, std::vector<PageIssue>& issues,
-             const PageDone& pageDone, bool spareProcessor)
-      : document_(document),
+  PdfBuilder(const OutputSource& source, std::vector<PageIssue>& issues)
+      : document_(source.document),
         issues_(issues),
-        pageDone_(pageDone),
-        spareProcessor_(spareProcessor),
-        contents_(document, spareProcessor) {
+        pageDone_(source.pageDone),
+        spareProcessor_(source.spareProcessor),
+        contents_(source) {
     pdf_.emptyPDF();
     fonts_ = pdf_.makeIndirectObject(Object::newDictionary());  // filled once the text is read
   }
@@ -115,9 +112,10 @@ class PdfBuilder {
  private:
   void addFonts() {
     const Glyphs& glyphs = contents_.allAdded();
-    Object emptyGlyph = Object::newStream(&pdf_, std::to_string(kGlyphWidth) + " 0 d0\n");
+    if (glyphs.fontCount() == 0) return;
+    Object file = glyphlessFontFile(pdf_);
     for (size_t f = 0; f < glyphs.fontCount(); ++f)
-      fonts_.replaceKey("/T" + std::to_string(f), type3Font(pdf_, glyphs, f, emptyGlyph));
+      fonts_.replaceKey("/T" + std::to_string(f), glyphlessFont(pdf_, glyphs, f, file));
   }
 
   QPDFObjectHandle page(size_t index) {
@@ -283,7 +281,7 @@ class PdfBuilder {
 }  // namespace
 
 void writePdf(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues) {
-  PdfBuilder builder(source.document, issues, source.pageDone, source.spareProcessor);
+  PdfBuilder builder(source, issues);
   builder.addPages();
   builder.write(file);
   std::sort(issues.begin(), issues.end(),

@@ -1,5 +1,8 @@
-// The invisible text layer: every character of the document gets a glyph, and each page's text
-// is written in render mode 3 over its image.
+// The invisible text layer (render mode 3) over each page's image: each word on its printed
+// word where the page's words are placed, the stored text's lines spread down the page where
+// they are not. Its font is Tesseract's glyphless TrueType font, embedded: one empty glyph half
+// an em wide that every character code shows, each code mapped to its character for search and
+// copying.
 #pragma once
 
 #include <qpdf/QPDF.hh>
@@ -9,69 +12,45 @@
 #include <unordered_map>
 #include <vector>
 
+#include "convert/Outputs.h"
 #include "convert/PdfSyntax.h"
-#include "document/Document.h"
 
 namespace convert::pdf {
 
-constexpr int kGlyphWidth = 500;  // in the fonts' thousandths of the type size
+constexpr int kGlyphWidth = 500;  // in thousandths of the type size, as the font's glyph is
 
-// Every character of the document gets a code in one of the fonts, 256 to a font.
+// Every character of the layer gets a two-byte code in one of the fonts; code 0 is not used.
 class Glyphs {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;  // not in the document
+  static constexpr uint32_t kPerFont = 0xFFFF;
 
-  explicit Glyphs(const mdi::Document& document);
-  size_t fontCount() const { return (order_.size() + 255) / 256; }
+  explicit Glyphs(const OutputSource& source);
+  size_t fontCount() const { return (order_.size() + kPerFont - 1) / kPerFont; }
   size_t glyphCount() const { return order_.size(); }
   // Looked up for every character of the document, twice: the common ones in a table.
-  uint32_t code(char32_t c) const {
+  uint32_t index(char32_t c) const {
     if (c < basic_.size()) return basic_[c];
     auto found = supplementary_.find(c);
     return found == supplementary_.end() ? kNone : found->second;
   }
   // The font's ToUnicode map.
-  std::string toUnicode(size_t font) const {
-    size_t first = font * 256, count = std::min<size_t>(256, order_.size() - first);
-    std::string cmap =
-        "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n"
-        "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
-        "/CMapName /Folirex-UCS-" +
-        std::to_string(font) +
-        " def /CMapType 2 def\n1 begincodespacerange <00> <FF> endcodespacerange\n";
-    for (size_t block = 0; block < count; block += 100) {
-      size_t n = std::min<size_t>(100, count - block);
-      cmap += std::to_string(n) + " beginbfchar\n";
-      for (size_t k = block; k < block + n; ++k)
-        cmap += "<" + hex(uint32_t(k), 2) + "> <" + utf16Hex(order_[first + k]) + ">\n";
-      cmap += "endbfchar\n";
-    }
-    return cmap + "endcmap CMapName currentdict /CMap defineresource pop end end\n";
-  }
+  std::string toUnicode(size_t font) const;
 
  private:
-  static std::string utf16Hex(char32_t c) {
-    if (c < 0x10000) return hex(c, 4);
-    c -= 0x10000;
-    return hex(0xD800 + (c >> 10), 4) + hex(0xDC00 + (c & 0x3FF), 4);
-  }
-  void add(char32_t c) {
-    uint32_t code = uint32_t(order_.size());
-    if (c < basic_.size())
-      basic_[c] = code;
-    else
-      supplementary_.emplace(c, code);
-    order_.push_back(c);
-  }
+  void add(char32_t c);
   std::vector<uint32_t> basic_;  // by code point, below U+10000
   std::unordered_map<char32_t, uint32_t> supplementary_;
   std::vector<char32_t> order_;
 };
 
-Object type3Font(QPDF& pdf, const Glyphs& glyphs, size_t font, Object emptyGlyph);
+// The font that shows the codes of font number `font`.
+Object glyphlessFont(QPDF& pdf, const Glyphs& glyphs, size_t font, Object fontFile);
+// The embedded font program, shared by all the fonts.
+Object glyphlessFontFile(QPDF& pdf);
 
-// Lines from the top of the page down, each no wider than the page: readers keep their order.
-void appendTextLayer(std::string& out, const std::u16string& text, const Glyphs& glyphs,
-                     double width, double height);
+// The page's text layer, appended to its content.
+void appendTextLayer(std::string& out, const OutputSource& source, size_t page,
+                     const Glyphs& glyphs);
 
 }  // namespace convert::pdf

@@ -1,6 +1,7 @@
 """The recognition tests' pages and measures.
 
   words.py page OUT.pdf            a letter page of known English text in Helvetica and Times
+  words.py stored                  its text as stored text, a word corrected and one added
   words.py truth PAGE.pdf          its words and boxes (pdftotext -bbox), one a line
   words.py found TRUTH GOT         how many of the true words GOT's words find, in order
   words.py placed TRUTH GOT.pdf    how many of those found lie on their printed word: the centre
@@ -89,6 +90,9 @@ def main():
     command, args = sys.argv[1], sys.argv[2:]
     if command == "page":
         page(args[0])
+    elif command == "stored":
+        text = "\r\n".join(line[2] for line in LINES)
+        sys.stdout.write(text.replace("by hand.", "by hand [checked].").replace("Monday", "MONDAY"))
     elif command == "truth":
         for w in boxed(args[0]):
             print(" ".join(map(str, w[1:])), w[0])

@@ -358,7 +358,10 @@ class FileConversion {
                           ++pagesReported_;
                           progress_.pageDone();
                         },
-                        spareProcessor_, recognition_ ? &texts_ : nullptr};
+                        spareProcessor_,
+                        job_.input.substr(nameStart(job_.input)),
+                        result_.inputSha256,
+                        recognition_ ? &texts_ : nullptr};
     row.write(source, *w.file, w.issues);
     written_.push_back(std::move(w));
   }
@@ -465,7 +468,9 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch,
       conversion->prepare();
       // The input's digest: beside its conversion when a processor is spare, else by the job
       // itself, so that each job takes one processor as -j says.
-      if (conversion->needsInputDigest() && spareProcessor)
+      // The PDF names the input's digest in its metadata: it is taken before then.
+      bool pdf = std::count(options.formats.begin(), options.formats.end(), Format::Pdf) != 0;
+      if (conversion->needsInputDigest() && spareProcessor && !pdf)
         naming.post([conversion] { conversion->hashInput(); });
       else if (conversion->needsInputDigest())
         conversion->hashInput();

@@ -11,6 +11,7 @@ const FormatRow kFormats[] = {
     {Format::Pdf, "pdf", "", ".pdf", false, writePdf},
     {Format::Tiff, "tiff", "tif", ".tif", true, writeTiff},
     {Format::Txt, "txt", "text", ".txt", false, writeText},
+    {Format::Alto, "alto", "", ".alto.xml", false, writeAlto},
 };
 
 }  // namespace

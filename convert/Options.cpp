@@ -41,7 +41,7 @@ const char* usageText() {
          "standard TIFF or text. Outputs are named after their inputs (an .mdi's without\n"
          "its extension, a TIFF's with it) and mirror where they are.\n"
          "\n"
-         "  -t, --to pdf|tiff|txt   output format; repeat for several (default: pdf)\n"
+         "  -t, --to pdf|tiff|txt|alto  output format; repeat for several (default: pdf)\n"
          "  -o, --output DIR        write outputs to DIR (default: beside each input), each\n"
          "                          in the folders that lead to its input from its base\n"
          "      --base DIR          the base of inputs that are files (default: the current\n"

@@ -9,7 +9,7 @@
 
 namespace convert {
 
-enum class Format { Pdf, Tiff, Txt };
+enum class Format { Pdf, Tiff, Txt, Alto };
 
 // When pages are recognized: auto, those of every page, keeping stored text as the page's text
 // (its words placed on the recognized ones); always, the recognized text replaces it; never, no

@@ -25,6 +25,8 @@ struct OutputSource {
   const mdi::Document& document;
   PageDone pageDone;            // called as each page is written
   bool spareProcessor = false;  // a processor no other file needs helps this one along
+  std::string inputName;        // the document's file name, for the outputs that name it
+  std::string inputSha256;      // its SHA-256; empty when not known
   // Each page's words as recognized and placed; empty when nothing was recognized.
   const std::vector<PageText>* texts = nullptr;
   // The page's text as it is placed, or nothing placed.
@@ -42,6 +44,8 @@ using Writer = void (*)(const OutputSource& source, OutputFile& file,
 void writeText(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
 // A standard TIFF: each page's directory entries and stored image data as they are.
 void writeTiff(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
+// ALTO v4 XML: each page's words and their boxes, as the PDF's text layer places them.
+void writeAlto(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues);
 // A PDF page per page: the image (stored data where PDF can carry it), the text invisible. With
 // a processor to spare, the coming pages' content streams are made and the file is written
 // beside qpdf.

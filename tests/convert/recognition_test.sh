@@ -38,7 +38,11 @@ $words stored >stored.txt
 "$bin/convert_test_docs" --scan rendered-1.pbm 300 1 stored.txt stored.mdi
 "$bin/convert_test_docs" --scan rendered-1.pbm 300 6 stored.txt turned.mdi
 for doc in plain stored turned; do
-  "$conv" -q -t pdf -t txt -o out $doc.mdi || fail "$doc: exit $?"
+  "$conv" -q -t pdf -t txt -t alto -o out $doc.mdi || fail "$doc: exit $?"
+  # ALTO: the schema's shape, and the same words on the same boxes as the PDF's layer.
+  read -r inside total < <($words alto out/$doc.alto.xml out/$doc.pdf 300) || fail "$doc: ALTO's shape"
+  at_least "$inside" "$total" 0.95 && at_least "$total" 64 0.95 ||
+    fail "$doc: $inside of ALTO's $total words on the PDF's boxes"
   pdfinfo out/$doc.pdf | grep -q "^Page size: *612 x 792 pts" || fail "$doc: not upright"
   read -r inside total < <($words placed truth.txt out/$doc.pdf)
   at_least "$inside" "$total" 0.95 && at_least "$total" 64 0.95 ||

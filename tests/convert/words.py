@@ -6,6 +6,8 @@
   words.py found TRUTH GOT         how many of the true words GOT's words find, in order
   words.py placed TRUTH GOT.pdf    how many of those found lie on their printed word: the centre
                                    of the word's box in GOT's text layer within the true box
+  words.py alto ALTO GOT.pdf DPI   ALTO v4's shape checked (fails with the reason), then how many
+                                   of its words the PDF's layer has inside the same box
 GOT is a text file or a PDF (its layer's words, as pdftotext gives them).
 """
 import html
@@ -86,6 +88,38 @@ def words_of(path):
     return [(w,) for w in open(path, encoding="utf-8").read().split()]
 
 
+def alto(path, pdf, dpi):
+    import xml.etree.ElementTree as ET
+    ns = "{http://www.loc.gov/standards/alto/ns-v4#}"
+    root = ET.parse(path).getroot()
+    assert root.tag == ns + "alto", root.tag
+    assert root.findtext(f"{ns}Description/{ns}MeasurementUnit") == "pixel"
+    assert root.find(f"{ns}Description/{ns}Processing").get("ID")
+    ids = [e.get("ID") for e in root.iter() if e.get("ID")]
+    assert len(ids) == len(set(ids)), "IDs repeat"
+    position = ("HPOS", "VPOS", "WIDTH", "HEIGHT")
+    pages = root.findall(f"{ns}Layout/{ns}Page")
+    assert pages and all(p.get("ID") and p.get("PHYSICAL_IMG_NR") and p.get("WIDTH") for p in pages)
+    for kind in ("PrintSpace", "TextBlock", "TextLine", "String"):
+        for e in root.iter(ns + kind):
+            assert all(int(e.get(a)) >= 0 for a in position), (kind, e.attrib)
+            assert kind != "TextBlock" or e.get("ID"), "a block without its ID"
+            assert kind != "String" or e.get("CONTENT"), "a string without its content"
+    for block in root.iter(ns + "TextBlock"):  # blocks hold lines, lines strings and spaces
+        assert all(c.tag == ns + "TextLine" for c in block)
+        for line in block:
+            assert all(c.tag in (ns + "String", ns + "SP") for c in line), line
+    scale = 72 / dpi
+    layer = boxed(pdf)
+    inside = 0
+    strings = list(root.iter(ns + "String"))
+    for e in strings:
+        x, y, w, h = (int(e.get(a)) * scale for a in position)
+        inside += any(norm(t) == norm(e.get("CONTENT")) and x <= (x0 + x1) / 2 <= x + w and
+                      y <= (y0 + y1) / 2 <= y + h for t, x0, y0, x1, y1 in layer)
+    print(inside, len(strings))
+
+
 def main():
     command, args = sys.argv[1], sys.argv[2:]
     if command == "page":
@@ -93,6 +127,8 @@ def main():
     elif command == "stored":
         text = "\r\n".join(line[2] for line in LINES)
         sys.stdout.write(text.replace("by hand.", "by hand [checked].").replace("Monday", "MONDAY"))
+    elif command == "alto":
+        alto(args[0], args[1], float(args[2]))
     elif command == "truth":
         for w in boxed(args[0]):
             print(" ".join(map(str, w[1:])), w[0])

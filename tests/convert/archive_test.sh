@@ -78,7 +78,7 @@ pairs=()
 while read -r doc; do pairs+=("$(expected_pdf "$doc")=$doc"); done < <(documents | grep -v '^archive/2019/scan001.tif$')
 
 # The README's two lines as written, in runs of two files instead of fifty. One converter is
-# killed once the first long document's PDF is there, and the recipe runs again.
+# killed in the middle of a long document, and the recipe runs again.
 find_line=$(grep '^find archive ' "$ROOT/README.md") || fail "the README has no find line"
 parallel_line=$(grep '^parallel --pipe -N 50 -j 4 folirex-convert ' "$ROOT/README.md") ||
   fail "the README has no parallel line"
@@ -101,17 +101,24 @@ converter_of_recipe() {
     while [ "$parent" -gt 1 ] && [ "$parent" != "$recipe" ]; do
       read -r _ _ _ parent _ 2>/dev/null <"/proc/$parent/stat" || parent=0
     done
-    [ "$parent" = "$recipe" ] && echo "$pid" && return
+    [ "$parent" = "$recipe" ] && echo "$pid $(readlink "$fd")" && return
   done
 }
+# The converter is stopped before it is looked at, so that what is seen is what the kill finds:
+# one whose long document's PDF is named already is let go on and another one waited for.
 victim=
-for _ in $(seq 600); do
-  [ -n "$(find out/archive/bulk -name '*.pdf' 2>/dev/null | head -1)" ] && victim=$(converter_of_recipe)
-  [ -n "$victim" ] && break
-  sleep 0.05
+deadline=$((SECONDS + 120))
+while [ -z "$victim" ] && [ $SECONDS -lt $deadline ]; do
+  if read -r victim input < <(converter_of_recipe) && kill -STOP "$victim" 2>/dev/null; then
+    input=archive/${input##*/archive/}
+    [ -e "out/${input%.mdi}.pdf" ] && { kill -CONT "$victim"; victim=; }
+  else
+    victim=
+  fi
+  [ -n "$victim" ] || sleep 0.05
 done
-[ -n "$victim" ] || fail "no converter running once the first output was there"
-kill -KILL "$victim" || fail "the converter ended before it was killed"
+[ -n "$victim" ] || fail "no converter was found in the middle of a long document"
+kill -KILL "$victim"
 status=0
 wait "$recipe" || status=$?
 [ $status != 0 ] || fail "the recipe with a killed run exited 0"

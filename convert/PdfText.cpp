@@ -82,12 +82,18 @@ void appendPlaced(std::string& out, const std::vector<Line>& lines, const Glyphs
   double scaling = 100;
   out += "BT 3 Tr";
   for (const Line& line : lines) {
-    for (const Word& word : line.words) {
-      size_t length = shownLength(glyphs, word.text);
-      if (length == 0) continue;
+    for (size_t w = 0; w < line.words.size(); ++w) {
+      const Word& word = line.words[w];
+      if (shownLength(glyphs, word.text) == 0) continue;
+      // A word with one after it on its line ends in a space that reaches that word, as the
+      // printed space does: a reader's extraction and search see two words, not one.
+      const Word* next = w + 1 < line.words.size() ? &line.words[w + 1] : nullptr;
+      std::u32string text = next ? word.text + U' ' : word.text;
+      int span = std::max(word.box.width(), next ? next->box.left - word.box.left : 0);
+      size_t length = shownLength(glyphs, text);
       double size = std::max(1.0, (word.baseline - line.box.top) * sy);
       double natural = double(length) * size * kGlyphWidth / 1000;
-      double fit = std::clamp(100 * std::max(1, word.box.width()) * sx / natural, 1.0, 10000.0);
+      double fit = std::clamp(100 * std::max(1, span) * sx / natural, 1.0, 10000.0);
       shower.setSize(size);
       out += "\n1 0 0 1 ";
       appendNumber(out, word.box.left * sx);
@@ -100,7 +106,7 @@ void appendPlaced(std::string& out, const std::vector<Line>& lines, const Glyphs
         out += " Tz";
         scaling = fit;
       }
-      shower.show(word.text);
+      shower.show(text);
     }
   }
   out += "\nET\n";
@@ -158,8 +164,10 @@ Glyphs::Glyphs(const OutputSource& source) : basic_(0x10000, kNone) {
   for (size_t i = 0; i < source.document.pageCount(); ++i) {
     addAll(unplacedText(source, i));
     if (const PageText* placed = source.text(i))
-      for (const Line& line : placed->lines)
+      for (const Line& line : placed->lines) {
         for (const Word& word : line.words) addAll(word.text);
+        if (line.words.size() > 1) addAll(U" ");  // between a line's words
+      }
   }
 }
 

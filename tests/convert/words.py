@@ -22,14 +22,17 @@ LINES = [
     ("F2", 12, "folder was scanned at three hundred dots per inch and checked by hand."),
     ("F1", 12, "Opening hours: Monday to Friday, nine until five."),
     ("F2", 11, "Visitors should bring a pencil; pens are not allowed in the reading room."),
+    # Set tight, as justified lines often are: a layer that leaves no space between its words
+    # reads as one long word here.
+    ("F2", 12, "A box of old maps and a roll of deeds came in from the mill by the river.", -0.9),
 ]
 
 
 def page(path):
     content = "BT\n"
     y = 700
-    for font, size, text in LINES:
-        content += f"/{font} {size} Tf 1 0 0 1 72 {y} Tm ({text}) Tj\n"
+    for font, size, text, *spacing in LINES:
+        content += f"/{font} {size} Tf {spacing[0] if spacing else 0} Tw 1 0 0 1 72 {y} Tm ({text}) Tj\n"
         y -= size * 2.2
     content += "ET"
     objs = ["<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",

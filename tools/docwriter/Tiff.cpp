@@ -136,7 +136,7 @@ void writePage(TIFF* tiff, const MemoryFile& file, const PageSpec& page) {
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, r.height);
   TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, uint16_t(r.bits / samples));
   TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
-  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  if (samples > 1) TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(tiff, TIFFTAG_COMPRESSION, compressionOf(page.codec));
   TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometricOf(page));
   if (page.orientation != ORIENTATION_TOPLEFT)

@@ -8,6 +8,7 @@
 
 #include "component/Automation.h"
 #include "component/ComSupport.h"
+#include "component/DispatchObject.h"
 #include "component/EventPoint.h"
 #include "component/Interfaces.h"
 #include "component/OleEmbedding.h"
@@ -40,7 +41,7 @@ struct Property {
 
 const Property& property(DISPID id);
 
-class Control final : public IMiDocView,
+class Control final : public WithoutTypeInfo<IMiDocView>,
                       public OleEmbedding,
                       public IConnectionPointContainer,
                       public ISupportErrorInfo,
@@ -75,15 +76,6 @@ class Control final : public IMiDocView,
   ULONG STDMETHODCALLTYPE Release() override { return release(); }
 
   // IDispatch: the properties by dispatch id.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override;
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,

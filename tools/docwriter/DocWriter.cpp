@@ -139,11 +139,12 @@ Chunks strips(const Raster& r, uint32_t rowsPerStrip) {
   return c;
 }
 
-// A document the raw writer must lay out: a page with bytes of the caller's choosing.
+// A document the raw writer must lay out: a page with bytes of the caller's choosing, or no
+// page at all (libtiff writes none without a directory).
 bool needsRawWriter(const std::vector<PageSpec>& pages) {
-  return std::any_of(pages.begin(), pages.end(), [](const PageSpec& p) {
-    return p.rawData || p.textTag || !p.extraTags.empty();
-  });
+  return pages.empty() || std::any_of(pages.begin(), pages.end(), [](const PageSpec& p) {
+           return p.rawData || p.textTag || !p.extraTags.empty();
+         });
 }
 
 }  // namespace

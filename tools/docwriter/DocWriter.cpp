@@ -311,6 +311,13 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
   return result;
 }
 
+std::vector<uint8_t> encodeG4(const Raster& raster) {
+  PageSpec page;
+  page.raster = raster;
+  page.codec = Codec::G4;
+  return codeWithLibtiff(page).chunks.at(0);
+}
+
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
   if (!f || std::fwrite(bytes.data(), 1, bytes.size(), f.get()) != bytes.size())

@@ -89,4 +89,8 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // (inside the stated length).
 std::vector<uint8_t> textTagBytes(const std::string& text, bool terminate = true);
 
+// CCITT Group 4 (T.6) of a 1-bit raster whose 0 bits are coded as white runs, as libtiff codes
+// it: for a page written many times over as raw data.
+std::vector<uint8_t> encodeG4(const Raster& raster);
+
 }  // namespace docwriter

@@ -28,9 +28,9 @@ class DocumentObject final : public DispatchObject<IDocumentObject, IID_IDocumen
   }
   HRESULT STDMETHODCALLTYPE GetPageSize(LONG page, LONG* width, LONG* height) override {
     return run([&] {
-      const mdi::Page& p = document_->document.page(existingPage(document_.get(), page));
-      out(width) = static_cast<LONG>(p.shownWidth());
-      out(height) = static_cast<LONG>(p.shownHeight());
+      SIZE size = document_->pageSize(existingPage(document_.get(), page));
+      out(width) = size.cx;
+      out(height) = size.cy;
     });
   }
   HRESULT STDMETHODCALLTYPE GetPageResolution(LONG page, double* dpiX, double* dpiY) override {

@@ -4,70 +4,56 @@
 
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "component/ComSupport.h"
 #include "component/Raster.h"
+#include "framework/Handles.h"
 
 namespace mipv {
 
 namespace {
 
-class OpenClipboardScope {
+const int kOpenAttempts = 20;  // 10 ms apart: another program may hold the clipboard
+
+// The clipboard, open until the end of the scope.
+class OpenedClipboard {
  public:
-  OpenClipboardScope() {
-    // Another program may hold the clipboard for a moment.
-    for (int attempt = 0; attempt < 20; ++attempt) {
-      if (OpenClipboard(nullptr)) return;
-      Sleep(10);
+  OpenedClipboard() {
+    try {
+      opened_.emplace(nullptr, kOpenAttempts);
+    } catch (const framework::Exception&) {
+      throw ComponentError(MI_E_CLIPBOARD,
+                           L"The clipboard is in use by another program: try the copy again.");
     }
-    throw ComponentError(MI_E_CLIPBOARD,
-                         L"The clipboard is in use by another program: try the copy again.");
-  }
-  ~OpenClipboardScope() { CloseClipboard(); }
-  OpenClipboardScope(const OpenClipboardScope&) = delete;
-  OpenClipboardScope& operator=(const OpenClipboardScope&) = delete;
-};
-
-// Global memory handed to the clipboard, freed unless the clipboard took it.
-class GlobalBlock {
- public:
-  explicit GlobalBlock(size_t size) : handle_(GlobalAlloc(GMEM_MOVEABLE, size)) {
-    if (!handle_) throw std::bad_alloc();
-  }
-  ~GlobalBlock() {
-    if (handle_) GlobalFree(handle_);
-  }
-  GlobalBlock(const GlobalBlock&) = delete;
-  GlobalBlock& operator=(const GlobalBlock&) = delete;
-  HGLOBAL get() const { return handle_; }
-  void handOver(UINT format) {
-    if (!SetClipboardData(format, handle_)) failed();
-    handle_ = nullptr;
-  }
-  [[noreturn]] static void failed() {
-    throw ComponentError(MI_E_CLIPBOARD,
-                         L"The clipboard did not accept the copy: close programs that watch the "
-                         L"clipboard and try again.");
   }
 
  private:
-  HGLOBAL handle_;
+  std::optional<framework::OpenedClipboard> opened_;
 };
 
-class Locked {
- public:
-  explicit Locked(HGLOBAL handle) : handle_(handle), data_(GlobalLock(handle)) {
-    if (!data_) throw std::bad_alloc();
-  }
-  ~Locked() { GlobalUnlock(handle_); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-  uint8_t* data() const { return static_cast<uint8_t*>(data_); }
+[[noreturn]] void refused() {
+  throw ComponentError(MI_E_CLIPBOARD,
+                       L"The clipboard did not accept the copy: close programs that watch the "
+                       L"clipboard and try again.");
+}
 
- private:
-  HGLOBAL handle_;
-  void* data_;
-};
+// Global memory of `size` bytes filled by `fill`, to be handed to the clipboard.
+template <class Fill>
+framework::GlobalMemory globalBlock(size_t size, Fill&& fill) {
+  framework::GlobalMemory block(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!block) throw std::bad_alloc();
+  fill(framework::GlobalLocked<uint8_t>(block.get()).get());
+  return block;
+}
+
+// Gives the clipboard a handle it frees from then on; the caller's owner lets go of it only
+// once the clipboard has taken it.
+template <class Handle>
+void handOver(UINT format, Handle& handle) {
+  if (!SetClipboardData(format, handle.get())) refused();
+  handle.release();
+}
 
 void emptyClipboard() {
   if (!EmptyClipboard())
@@ -103,7 +89,7 @@ void fillPackedDib(const mdi::PageImage& page, uint8_t* target) {
   BitmapInfo info = describePage(page, false);
   const size_t tableSize = sizeof(RGBQUAD) * colourCount(page.bitsPerPixel);
   std::memcpy(target, &info.header, sizeof(info.header));
-  std::memcpy(target + sizeof(info.header), info.colours, tableSize);
+  std::memcpy(target + sizeof(info.header), info.colors, tableSize);
   uint8_t* rows = target + sizeof(info.header) + tableSize;
   for (uint32_t y = 0; y < page.height; ++y)
     std::memcpy(rows + static_cast<size_t>(page.height - 1 - y) * page.stride,
@@ -117,26 +103,22 @@ size_t packedDibSize(const mdi::PageImage& page) {
 
 // A bitmap handle of the page's own depth: a monochrome bitmap for 1 bit, a
 // DIB section (which keeps its colour table) for 8 and 24 bits.
-HBITMAP makeBitmap(const mdi::PageImage& page) {
+framework::Bitmap makeBitmap(const mdi::PageImage& page) {
   const int width = static_cast<int>(page.width);
   const int height = static_cast<int>(page.height);
   BitmapInfo info = describePage(page, true);
   if (page.bitsPerPixel == 1) {
-    HBITMAP bitmap = CreateBitmap(width, height, 1, 1, nullptr);
+    framework::Bitmap bitmap(CreateBitmap(width, height, 1, 1, nullptr));
     if (!bitmap) throw std::bad_alloc();
-    HDC screen = GetDC(nullptr);
-    int rows = SetDIBits(screen, bitmap, 0, static_cast<UINT>(height), page.pixels.data(),
-                         reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    if (rows != height) {
-      DeleteObject(bitmap);
+    framework::WindowDc screen;
+    if (SetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(height), page.pixels.data(),
+                  info.get(), DIB_RGB_COLORS) != height)
       throw std::bad_alloc();
-    }
     return bitmap;
   }
   void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                    &bits, nullptr, 0);
+  framework::Bitmap bitmap(
+      CreateDIBSection(nullptr, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!bitmap) throw std::bad_alloc();
   GdiFlush();
   std::memcpy(bits, page.pixels.data(), static_cast<size_t>(page.stride) * page.height);
@@ -146,39 +128,24 @@ HBITMAP makeBitmap(const mdi::PageImage& page) {
 }  // namespace
 
 void copyTextToClipboard(const std::u16string& text) {
-  GlobalBlock block((text.size() + 1) * sizeof(char16_t));
-  {
-    Locked locked(block.get());
-    std::memcpy(locked.data(), text.c_str(), (text.size() + 1) * sizeof(char16_t));
-  }
-  OpenClipboardScope open;
+  const size_t size = (text.size() + 1) * sizeof(char16_t);
+  framework::GlobalMemory block =
+      globalBlock(size, [&](uint8_t* data) { std::memcpy(data, text.c_str(), size); });
+  OpenedClipboard open;
   emptyClipboard();
-  block.handOver(CF_UNICODETEXT);
+  handOver(CF_UNICODETEXT, block);
 }
 
 void copyImageToClipboard(const mdi::PageImage& original, bool replace, bool keepDepth) {
   const mdi::PageImage converted = keepDepth ? mdi::PageImage{} : toColour(original);
   const mdi::PageImage& page = keepDepth ? original : converted;
-  GlobalBlock dib(packedDibSize(page));
-  {
-    Locked locked(dib.get());
-    fillPackedDib(page, locked.data());
-  }
-  HBITMAP bitmap = makeBitmap(page);
-  OpenClipboardScope open;
-  if (replace) {
-    try {
-      emptyClipboard();
-    } catch (...) {
-      DeleteObject(bitmap);
-      throw;
-    }
-  }
-  if (!SetClipboardData(CF_BITMAP, bitmap)) {
-    DeleteObject(bitmap);
-    GlobalBlock::failed();
-  }
-  dib.handOver(CF_DIB);
+  framework::GlobalMemory dib =
+      globalBlock(packedDibSize(page), [&](uint8_t* data) { fillPackedDib(page, data); });
+  framework::Bitmap bitmap = makeBitmap(page);
+  OpenedClipboard open;
+  if (replace) emptyClipboard();
+  handOver(CF_BITMAP, bitmap);
+  handOver(CF_DIB, dib);
 }
 
 }  // namespace mipv

@@ -12,8 +12,8 @@ void copyTextToClipboard(const std::u16string& text);
 
 // Puts the page as CF_DIB and CF_BITMAP. With `keepDepth` a black-and-white
 // page stays a 1-bit bitmap, a grey page an 8-bit one with a grey colour
-// table and a palette page an 8-bit one with its own; otherwise every page becomes 24-bit colour. `replace` empties the
-// clipboard first; otherwise the formats join what it holds.
+// table and a palette page an 8-bit one with its own; otherwise every page becomes 24-bit colour.
+// `replace` empties the clipboard first; otherwise the formats join what it holds.
 void copyImageToClipboard(const mdi::PageImage& page, bool replace, bool keepDepth);
 
 }  // namespace mipv

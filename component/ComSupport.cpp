@@ -63,17 +63,6 @@ HRESULT invokeFailed(const ComponentError& error, REFIID iid, EXCEPINFO* excepIn
   return DISP_E_EXCEPTION;
 }
 
-Bstr::Bstr(const std::wstring& text)
-    : value_(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
-  if (!value_) throw std::bad_alloc();
-}
-
-Bstr::Bstr(const std::u16string& text)
-    : value_(SysAllocStringLen(reinterpret_cast<const OLECHAR*>(text.data()),
-                               static_cast<UINT>(text.size()))) {
-  if (!value_) throw std::bad_alloc();
-}
-
 bool isGet(WORD flags) {
   return (flags & DISPATCH_PROPERTYGET) != 0;
 }
@@ -104,20 +93,26 @@ const VARIANT& argumentAt(const DISPPARAMS* params, UINT position) {
 }  // namespace
 
 LONG longArgument(const DISPPARAMS* params, UINT position) {
-  Variant converted;
-  HRESULT hr = VariantChangeType(converted.get(),
-                                 const_cast<VARIANT*>(&argumentAt(params, position)), 0, VT_I4);
-  if (FAILED(hr)) throw DispatchError{DISP_E_TYPEMISMATCH, position};
-  return (*converted).lVal;
+  return longValue(argumentAt(params, position), position);
 }
 
 std::wstring stringArgument(const DISPPARAMS* params, UINT position) {
-  const VARIANT& argument = argumentAt(params, position);
-  if (V_VT(&argument) == VT_EMPTY || V_VT(&argument) == VT_NULL) return std::wstring();
+  return stringValue(argumentAt(params, position), position);
+}
+
+LONG longValue(const VARIANT& value, UINT position) {
   Variant converted;
-  HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&argument), 0, VT_BSTR);
+  HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, VT_I4);
   if (FAILED(hr)) throw DispatchError{DISP_E_TYPEMISMATCH, position};
-  BSTR text = (*converted).bstrVal;
+  return converted.get()->lVal;
+}
+
+std::wstring stringValue(const VARIANT& value, UINT position) {
+  if (V_VT(&value) == VT_EMPTY || V_VT(&value) == VT_NULL) return std::wstring();
+  Variant converted;
+  HRESULT hr = VariantChangeType(converted.get(), const_cast<VARIANT*>(&value), 0, VT_BSTR);
+  if (FAILED(hr)) throw DispatchError{DISP_E_TYPEMISMATCH, position};
+  BSTR text = converted.get()->bstrVal;
   return text ? std::wstring(text, SysStringLen(text)) : std::wstring();
 }
 
@@ -142,24 +137,6 @@ void setResult(VARIANT* result, IDispatch* value) {
   V_VT(result) = VT_DISPATCH;
   V_DISPATCH(result) = value;
   if (value) value->AddRef();
-}
-
-HRESULT idsOfNames(const NamedId* table, size_t count, LPOLESTR* names, UINT nameCount,
-                   DISPID* ids) {
-  if (!names || !ids) return E_POINTER;
-  HRESULT hr = S_OK;
-  for (UINT i = 0; i < nameCount; ++i) {
-    ids[i] = DISPID_UNKNOWN;
-    // Only the member's own name can be resolved; its argument names cannot.
-    if (i > 0) {
-      hr = DISP_E_UNKNOWNNAME;
-      continue;
-    }
-    for (size_t k = 0; k < count; ++k)
-      if (names[i] && lstrcmpiW(names[i], table[k].name) == 0) ids[i] = table[k].id;
-    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
-  }
-  return hr;
 }
 
 }  // namespace mipv

@@ -1,5 +1,5 @@
 // What every COM object of the component shares: the module's object count,
-// reference counting, owned BSTRs, and turning exceptions into a failing
+// reference counting, owned BSTRs and VARIANTs, and turning exceptions into a failing
 // HRESULT with error information at each interface boundary.
 #pragma once
 
@@ -7,8 +7,10 @@
 #include <windows.h>
 
 #include <atomic>
-#include <utility>
 #include <string>
+#include <utility>
+
+#include "framework/Handles.h"
 
 namespace mipv {
 
@@ -90,35 +92,9 @@ T& out(T* p) {
   return *p;
 }
 
-// An owned BSTR.
-class Bstr {
- public:
-  Bstr() = default;
-  explicit Bstr(const std::wstring& text);
-  explicit Bstr(const std::u16string& text);
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return value_; }
-  BSTR release() { return std::exchange(value_, nullptr); }
-
- private:
-  BSTR value_ = nullptr;
-};
-
-// An owned VARIANT.
-class Variant {
- public:
-  Variant() { VariantInit(&value_); }
-  ~Variant() { VariantClear(&value_); }
-  Variant(const Variant&) = delete;
-  Variant& operator=(const Variant&) = delete;
-  VARIANT* get() { return &value_; }
-  const VARIANT& operator*() const { return value_; }
-
- private:
-  VARIANT value_;
-};
+// The owners of Handles.h: a BSTR, a VARIANT.
+using framework::Bstr;
+using framework::Variant;
 
 // IDispatch argument helpers; positions count from the first argument.
 bool isGet(WORD flags);
@@ -129,17 +105,38 @@ void expectArguments(const DISPPARAMS* params, UINT count);
 LONG longArgument(const DISPPARAMS* params, UINT position);
 // Empty or null arguments come back as an empty string.
 std::wstring stringArgument(const DISPPARAMS* params, UINT position);
+// The same for a value on its own (a property put's); a value that does not convert is a
+// type mismatch of argument `position`.
+LONG longValue(const VARIANT& value, UINT position = 0);
+std::wstring stringValue(const VARIANT& value, UINT position = 0);
 void setResult(VARIANT* result, LONG value);
 void setResult(VARIANT* result, const std::wstring& value);
 void setResult(VARIANT* result, IDispatch* value);  // takes a new reference
 
-// GetIDsOfNames over a small table of names, compared without regard to case.
+// GetIDsOfNames over a small table of members, each with a `name` and an `id`, the names
+// compared without regard to case.
 struct NamedId {
   const wchar_t* name;
   DISPID id;
 };
-HRESULT idsOfNames(const NamedId* table, size_t count, LPOLESTR* names, UINT nameCount,
-                   DISPID* ids);
+template <class Member>
+HRESULT idsOfNames(const Member* table, size_t count, LPOLESTR* names, UINT nameCount,
+                   DISPID* ids) {
+  if (!names || !ids) return E_POINTER;
+  HRESULT hr = S_OK;
+  for (UINT i = 0; i < nameCount; ++i) {
+    ids[i] = DISPID_UNKNOWN;
+    // Only the member's own name can be resolved; its argument names cannot.
+    if (i > 0) {
+      hr = DISP_E_UNKNOWNNAME;
+      continue;
+    }
+    for (size_t k = 0; k < count; ++k)
+      if (names[i] && lstrcmpiW(names[i], table[k].name) == 0) ids[i] = table[k].id;
+    if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+  }
+  return hr;
+}
 
 // The counted part of every COM object here: starts at one reference, which
 // the creator adopts, and keeps the module loaded while it lives.

@@ -9,8 +9,25 @@
 
 namespace mipv {
 
+// IDispatch without a type library: members are reached by dispatch id and by name only.
+template <class Interface>
+class WithoutTypeInfo : public Interface {
+ public:
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
+    if (info) *info = nullptr;
+    return DISP_E_BADINDEX;
+  }
+};
+
 template <class Interface, const IID& InterfaceId>
-class DispatchObject : public Interface, public ISupportErrorInfo, protected RefCounted {
+class DispatchObject : public WithoutTypeInfo<Interface>,
+                       public ISupportErrorInfo,
+                       protected RefCounted {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
     if (!object) return E_POINTER;
@@ -27,15 +44,6 @@ class DispatchObject : public Interface, public ISupportErrorInfo, protected Ref
   ULONG STDMETHODCALLTYPE AddRef() override { return addRef(); }
   ULONG STDMETHODCALLTYPE Release() override { return release(); }
 
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-  }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
                                           DISPID* ids) override {
     size_t size = 0;

@@ -15,6 +15,11 @@ double orDefault(double dpi) {
 
 }  // namespace
 
+SIZE LoadedDocument::pageSize(size_t page) const {
+  const mdi::Page& p = document.page(page);
+  return SIZE{static_cast<LONG>(p.shownWidth()), static_cast<LONG>(p.shownHeight())};
+}
+
 double LoadedDocument::dpiX(size_t page) const {
   return orDefault(document.page(page).shownDpiX());
 }

@@ -16,7 +16,10 @@ struct LoadedDocument {
   std::wstring path;
 
   size_t pageCount() const { return document.pageCount(); }
-  // The page's resolution; 200 dpi when the file states none.
+  // The page's size in pixels as it is seen, turned as its orientation says: as the view
+  // shows it and the selection copies it.
+  SIZE pageSize(size_t page) const;
+  // The page's resolution as it is seen; 200 dpi when the file states none.
   double dpiX(size_t page) const;
   double dpiY(size_t page) const;
 };

@@ -12,6 +12,7 @@
 
 #include "component/PageImage.h"
 #include "document/PageReader.h"
+#include "framework/Handles.h"
 
 namespace mdi {
 
@@ -21,32 +22,6 @@ namespace {
 
 constexpr uint8_t kInk = 0x00;
 const char kCannotShow[] = "This page's image cannot be shown.";
-
-class GdiObject {
- public:
-  explicit GdiObject(HGDIOBJ handle) : handle_(handle) {}
-  ~GdiObject() { reset(nullptr); }
-  GdiObject(const GdiObject&) = delete;
-  GdiObject& operator=(const GdiObject&) = delete;
-  void reset(HGDIOBJ handle) {
-    if (handle_) DeleteObject(handle_);
-    handle_ = handle;
-  }
-  HGDIOBJ get() const { return handle_; }
-
- private:
-  HGDIOBJ handle_;
-};
-
-struct MemoryDc {
-  HDC dc = CreateCompatibleDC(nullptr);
-  MemoryDc() = default;
-  MemoryDc(const MemoryDc&) = delete;
-  MemoryDc& operator=(const MemoryDc&) = delete;
-  ~MemoryDc() {
-    if (dc) DeleteDC(dc);
-  }
-};
 
 // Draws the sentence, black on white, into a grey box in the page's middle. The font is
 // sized to the page so that it stays readable when the page is fitted to a window.
@@ -65,17 +40,16 @@ void drawMessage(PageImage& img) {
   // The sentence takes up to about two thirds of the page's width, and shrinks until it
   // fits whatever the page's size.
   int fontHeight = std::max(1, std::min(int(img.width) * 2 / 3 / 14, int(img.height) / 8));
-  MemoryDc memory;
-  if (!memory.dc) return;
-  GdiObject font{nullptr};
-  HGDIOBJ oldFont = nullptr;
+  framework::Dc memory(CreateCompatibleDC(nullptr));
+  if (!memory) return;
+  const HDC dc = memory.get();
+  framework::GdiObject<HFONT> font;
   SIZE extent{};
   for (;;) {
-    if (oldFont) SelectObject(memory.dc, oldFont);
     font.reset(messageFont(fontHeight));
-    if (!font.get()) return;
-    oldFont = SelectObject(memory.dc, font.get());
-    GetTextExtentPoint32A(memory.dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
+    if (!font) return;
+    framework::Selected measured(dc, font.get());
+    GetTextExtentPoint32A(dc, kCannotShow, int(sizeof(kCannotShow) - 1), &extent);
     if (messageFits(extent, fontHeight, img) || fontHeight == 1) break;
     const double scale = std::min(double(img.width) / double(extent.cx + 2 * fontHeight),
                                   double(img.height) / double(extent.cy + fontHeight));
@@ -84,39 +58,31 @@ void drawMessage(PageImage& img) {
   int boxW = std::min(int(img.width), int(extent.cx) + fontHeight * 2);
   int boxH = std::min(int(img.height), int(extent.cy) + fontHeight);
   // A small top-down 8-bit grey DIB for the box, copied into the page afterwards.
-  struct {
-    BITMAPINFOHEADER header;
-    RGBQUAD colours[256];
-  } info{};
+  framework::BitmapInfo info{};
   info.header.biSize = sizeof(BITMAPINFOHEADER);
   info.header.biWidth = boxW;
   info.header.biHeight = -boxH;
   info.header.biPlanes = 1;
   info.header.biBitCount = 8;
   info.header.biCompression = BI_RGB;
-  for (int i = 0; i < 256; ++i) info.colours[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
+  for (int i = 0; i < 256; ++i) info.colors[i] = RGBQUAD{BYTE(i), BYTE(i), BYTE(i), 0};
   void* bits = nullptr;
-  GdiObject bitmap{CreateDIBSection(memory.dc, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
-                                    &bits, nullptr, 0)};
-  if (!bitmap.get() || !bits) {
-    SelectObject(memory.dc, oldFont);
-    return;
-  }
-  HGDIOBJ oldBitmap = SelectObject(memory.dc, bitmap.get());
+  framework::Bitmap bitmap(CreateDIBSection(dc, info.get(), DIB_RGB_COLORS, &bits, nullptr, 0));
+  if (!bitmap || !bits) return;
+  framework::Selected drawnWith(dc, font.get());
+  framework::Selected drawnOn(dc, bitmap.get());
   RECT box{0, 0, boxW, boxH};
-  FillRect(memory.dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-  FrameRect(memory.dc, &box, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  SetBkMode(memory.dc, TRANSPARENT);
-  SetTextColor(memory.dc, RGB(kInk, kInk, kInk));
-  DrawTextA(memory.dc, kCannotShow, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  FillRect(dc, &box, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  FrameRect(dc, &box, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  SetBkMode(dc, TRANSPARENT);
+  SetTextColor(dc, RGB(kInk, kInk, kInk));
+  DrawTextA(dc, kCannotShow, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   GdiFlush();
   int left = (int(img.width) - boxW) / 2, top = (int(img.height) - boxH) / 2;
   uint32_t boxStride = strideOf(uint32_t(boxW), 8);
   for (int y = 0; y < boxH; ++y)
     std::memcpy(img.pixels.data() + size_t(top + y) * img.stride + left,
                 static_cast<uint8_t*>(bits) + size_t(y) * boxStride, size_t(boxW));
-  SelectObject(memory.dc, oldBitmap);
-  SelectObject(memory.dc, oldFont);
 }
 
 PageImage placeholder(const Page& page) {

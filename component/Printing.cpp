@@ -8,6 +8,7 @@
 #include "component/ComSupport.h"
 #include "component/PageImage.h"
 #include "component/Raster.h"
+#include "framework/Handles.h"
 
 namespace mipv {
 
@@ -26,10 +27,8 @@ std::wstring systemText(DWORD error) {
 }
 
 bool printerInstalled(const std::wstring& name) {
-  HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<wchar_t*>(name.c_str()), &printer, nullptr)) return false;
-  ClosePrinter(printer);
-  return true;
+  framework::Printer printer;
+  return OpenPrinterW(const_cast<wchar_t*>(name.c_str()), printer.put(), nullptr);
 }
 
 [[noreturn]] void fail(const std::wstring& description) {
@@ -53,21 +52,12 @@ void checkRange(const LoadedDocument* document, LONG first, LONG last, LONG copi
         E_INVALIDARG, L"At least one copy must be printed, not " + std::to_wstring(copies) + L".");
 }
 
-class PrinterDc {
- public:
-  explicit PrinterDc(const std::wstring& name)
-      : dc_(CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr)) {
-    if (!dc_)
-      fail(L"The printer \"" + name + L"\" cannot be used: " + systemText(GetLastError()) + L".");
-  }
-  ~PrinterDc() { DeleteDC(dc_); }
-  PrinterDc(const PrinterDc&) = delete;
-  PrinterDc& operator=(const PrinterDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
+framework::Dc printerDc(const std::wstring& name) {
+  framework::Dc dc(CreateDCW(L"WINSPOOL", name.c_str(), nullptr, nullptr));
+  if (!dc)
+    fail(L"The printer \"" + name + L"\" cannot be used: " + systemText(GetLastError()) + L".");
+  return dc;
+}
 
 // An open print job, aborted unless finished.
 class PrintJob {
@@ -113,8 +103,8 @@ void drawPage(HDC dc, const LoadedDocument& document, size_t index) {
   SetStretchBltMode(dc, width < static_cast<int>(image.width) ? HALFTONE : COLORONCOLOR);
   SetBrushOrgEx(dc, 0, 0, nullptr);
   StretchDIBits(dc, left, top, width, height, 0, 0, static_cast<int>(image.width),
-                static_cast<int>(image.height), image.pixels.data(),
-                reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+                static_cast<int>(image.height), image.pixels.data(), info.get(), DIB_RGB_COLORS,
+                SRCCOPY);
 }
 
 }  // namespace
@@ -145,7 +135,7 @@ void printPages(const LoadedDocument* document, LONG first, LONG last, LONG copi
                 const std::wstring& requested) {
   checkRange(document, first, last, copies);
   const std::wstring printer = resolvePrinter(requested);
-  PrinterDc dc(printer);
+  framework::Dc dc = printerDc(printer);
   PrintJob job(dc.get(), jobTitle(*document), printer);
   // The copies are printed by us, page after page, so that every driver gives
   // the same result, collated.

@@ -25,7 +25,7 @@ BitmapInfo describeBitmap(int width, int height, int bitsPerPixel) {
   const int colours = colourCount(bitsPerPixel);
   for (int i = 0; i < colours; ++i) {
     BYTE level = static_cast<BYTE>(i * 255 / (colours - 1));
-    info.colours[i] = RGBQUAD{level, level, level, 0};
+    info.colors[i] = RGBQUAD{level, level, level, 0};
   }
   return info;
 }
@@ -34,39 +34,44 @@ BitmapInfo describePage(const mdi::PageImage& page, bool topDown) {
   const int height = static_cast<int>(page.height);
   BitmapInfo info =
       describeBitmap(static_cast<int>(page.width), topDown ? -height : height, page.bitsPerPixel);
-  if (page.hasPalette()) std::memcpy(info.colours, page.colours.data(), sizeof info.colours);
+  if (page.hasPalette()) std::memcpy(info.colors, page.colours.data(), sizeof info.colors);
   return info;
 }
+
+namespace {
+
+HDC memoryDc() {
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) throw std::bad_alloc();
+  return dc;
+}
+
+// A top-down DIB section of the depth, its pixels at `bits`.
+HBITMAP dibSection(HDC dc, int width, int height, int bitsPerPixel, uint8_t*& bits) {
+  BitmapInfo info = describeBitmap(width, -height, bitsPerPixel);
+  void* pixels = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, info.get(), DIB_RGB_COLORS, &pixels, nullptr, 0);
+  if (!bitmap) throw std::bad_alloc();
+  bits = static_cast<uint8_t*>(pixels);
+  return bitmap;
+}
+
+}  // namespace
 
 Raster::Raster(int width, int height, int bitsPerPixel)
     : width_(width),
       height_(height),
-      stride_(((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4) {
-  BitmapInfo info = describeBitmap(width, -height, bitsPerPixel);
-  dc_ = CreateCompatibleDC(nullptr);
-  void* bits = nullptr;
-  bitmap_ = CreateDIBSection(dc_, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits,
-                             nullptr, 0);
-  if (!dc_ || !bitmap_) {
-    if (dc_) DeleteDC(dc_);
-    throw std::bad_alloc();
-  }
-  bits_ = static_cast<uint8_t*>(bits);
-  previous_ = SelectObject(dc_, bitmap_);
-}
-
-Raster::~Raster() {
-  SelectObject(dc_, previous_);
-  DeleteObject(bitmap_);
-  DeleteDC(dc_);
-}
+      stride_(((static_cast<size_t>(width) * bitsPerPixel + 31) / 32) * 4),
+      dc_(memoryDc()),
+      bitmap_(dibSection(dc_.get(), width, height, bitsPerPixel, bits_)),
+      selected_(dc_.get(), bitmap_.get()) {}
 
 std::unique_ptr<Raster> rasterOf(const mdi::PageImage& page) {
   auto raster = std::make_unique<Raster>(static_cast<int>(page.width),
                                          static_cast<int>(page.height), page.bitsPerPixel);
   if (page.hasPalette()) {
     BitmapInfo info = describePage(page, true);
-    SetDIBColorTable(raster->dc(), 0, 256, info.colours);
+    SetDIBColorTable(raster->dc(), 0, 256, info.colors);
   }
   const size_t rowBytes = std::min<size_t>(raster->stride(), page.stride);
   for (uint32_t y = 0; y < page.height; ++y)

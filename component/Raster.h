@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "component/PageImage.h"
+#include "framework/Handles.h"
 
 namespace mipv {
 
@@ -16,11 +17,10 @@ class Raster {
   // Top-down rows. 1 bit: black and white (a set bit is white); 8 bits: grey; 24 and 32
   // bits: blue, green, red (and an unused byte).
   Raster(int width, int height, int bitsPerPixel);
-  ~Raster();
   Raster(const Raster&) = delete;
   Raster& operator=(const Raster&) = delete;
 
-  HDC dc() const { return dc_; }
+  HDC dc() const { return dc_.get(); }
   int width() const { return width_; }
   int height() const { return height_; }
   size_t stride() const { return stride_; }
@@ -30,10 +30,10 @@ class Raster {
   int width_;
   int height_;
   size_t stride_;
-  HDC dc_ = nullptr;
-  HBITMAP bitmap_ = nullptr;
-  HGDIOBJ previous_ = nullptr;
-  uint8_t* bits_ = nullptr;
+  uint8_t* bits_ = nullptr;  // before bitmap_, which sets it
+  framework::Dc dc_;
+  framework::Bitmap bitmap_;
+  framework::Selected selected_;
 };
 
 // The page's own pixels and depth, for painting it enlarged.
@@ -45,10 +45,7 @@ std::unique_ptr<Raster> reducedRaster(const mdi::PageImage& page, int width, int
 void reduceInto(const mdi::PageImage& page, Raster& raster);
 
 // BITMAPINFO with room for a full colour table.
-struct BitmapInfo {
-  BITMAPINFOHEADER header;
-  RGBQUAD colours[256];
-};
+using BitmapInfo = framework::BitmapInfo;
 
 // Header and colour table (black/white for 1 bit, grey ramp for 8 bits) for
 // top-down (height < 0) or bottom-up rows.

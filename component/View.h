@@ -1,7 +1,9 @@
 // The page view behind the control: the document, the current page, the
-// selection, the magnification and scrolling, and the child window that shows
-// them. Operations throw ComponentError; every observable change is reported
-// through `raise` once the operation is complete.
+// selection, the magnification and scrolling (View.cpp), the pages it keeps
+// decoded (PageCache), and the child window that shows them (ViewWindow.cpp).
+// Operations throw ComponentError; every observable change is reported through
+// `raise` once the operation is complete. What may decode a page is not const:
+// fitting the text measures the page's content.
 #pragma once
 
 #include <windows.h>
@@ -13,9 +15,7 @@
 
 #include "component/Interfaces.h"
 #include "component/LoadedDocument.h"
-#include "component/PageImage.h"
-#include "component/PagePreparer.h"
-#include "component/Raster.h"
+#include "component/PageCache.h"
 #include "component/ViewLayout.h"
 
 namespace mipv {
@@ -45,7 +45,7 @@ class View {
 
   FitMode fitMode() const { return fitMode_; }
   void setFitMode(LONG mode);
-  Scale scale() const;  // the scale in force, also while a fit mode decides it
+  Scale scale();  // the scale in force, also while a fit mode decides it
   void setScale(double scaleX, double scaleY);
 
   LONG selectedPage() const { return selected_; }
@@ -53,7 +53,7 @@ class View {
 
   POINT scrollPosition() const;
   void scrollTo(LONG x, LONG y);
-  RECT visibleRect() const;  // page pixels
+  RECT visibleRect();  // page pixels
 
   COLORREF backColor() const { return backColor_; }
   void setBackColor(COLORREF colour);
@@ -71,37 +71,29 @@ class View {
  private:
   struct Observed;
   class Change;
-  using Decoded = DecodedPage;
 
-  Observed observe() const;
+  Observed observe();
   void report(const Observed& before, const std::vector<Event>& forced);
   void close();
   void goToPage(LONG page);
   void placeAfterMagnification();
   ViewGeometry geometry(int viewWidth, int viewHeight, LONG page) const;
   ViewGeometry geometry() const { return geometry(viewWidth_, viewHeight_, page_); }
-  Scale scaleFor(const ViewGeometry& g, LONG page) const;
-  Layout layout() const { return layOut(geometry(), scale()); }
+  Scale scaleFor(const ViewGeometry& g, LONG page);
+  Layout layout() { return layOut(geometry(), scale()); }
   void clampScroll();
-  Decoded& decoded() const { return decodedPage(page_); }
-  Decoded& decodedPage(LONG page) const;
-  // Keeps the page, after the current one in use; the least recently used leaves.
-  void keep(std::unique_ptr<Decoded> page, size_t position) const;
-  const Decoded* cached(LONG page) const;
-  // The current page's content bounds (page pixels); false for a blank page.
-  bool content(LONG page, RECT& bounds) const;
+  void resize(int width, int height);  // the view's client area, without scroll bars
+  // The page's content bounds (page pixels); false for a blank page or none.
+  bool content(LONG page, RECT& bounds);
+  PreparationOrder orderFor(LONG page) const;
+
+  // The window's side (ViewWindow.cpp).
   void schedulePrefetch();
   void prefetch();
-  void adoptPrepared();
-  PreparationOrder orderFor(LONG page) const;
-  Raster& reduced(LONG page, int width, int height) const;
-  // Decoded, and reduced (or made ready to enlarge) for the layout it is shown at.
-  bool prepared(LONG page, const Layout& layout) const;
   void repaint();
   void updateScrollBars();
-
-  void paint(HDC dc, const RECT& area, const RECT& pageRect) const;
-  void paintPage(HDC dc, const RECT& area, const RECT& pageRect) const;
+  void paint(HDC dc, const RECT& area, const RECT& pageRect);
+  void paintPage(HDC dc, const RECT& area, const RECT& pageRect);
   void paintSelection(HDC dc, const RECT& area, const RECT& pageRect) const;
   void onPaint();
   void onResize();
@@ -135,10 +127,8 @@ class View {
   HWND window_ = nullptr;
   ScrollBarState horizontalBar_;
   ScrollBarState verticalBar_;
-  // The current page and its neighbours, most recently used first.
-  mutable std::vector<std::unique_ptr<Decoded>> decoded_;
-  // Decodes the neighbours while the user reads, and keeps the memory of pages that left.
-  mutable PagePreparer preparer_;
+  // The current page and its neighbours.
+  PageCache cache_;
   bool prefetchPending_ = false;
 };
 

@@ -24,8 +24,25 @@ class OleError : public Exception {
   HRESULT hr_;
 };
 
-// The system's text for a status, without its trailing line break.
-std::string systemMessage(HRESULT hr);
+// The system's text for a status, without its trailing line break. Inline, like
+// raiseLastError: the owners of Handles.h use them, and the component includes that header
+// without linking this room.
+inline std::string systemMessage(HRESULT hr) {
+  char* buffer = nullptr;
+  DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
+  std::string text = length ? std::string(buffer, length) : std::string();
+  LocalFree(buffer);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+    text.pop_back();
+  if (text.empty()) {
+    char code[32];
+    wsprintfA(code, "Error 0x%08lX", static_cast<unsigned long>(hr));
+    text = code;
+  }
+  return text;
+}
 
 // The text for a common dialog's failure code (CommDlgExtendedError). The
 // system's message table has none for these codes, and FormatMessage would
@@ -33,6 +50,8 @@ std::string systemMessage(HRESULT hr);
 std::string commonDialogMessage(DWORD code);
 
 // Throws a framework::Exception with the system's text for GetLastError().
-[[noreturn]] void raiseLastError();
+[[noreturn]] inline void raiseLastError() {
+  throw Exception(systemMessage(HRESULT_FROM_WIN32(GetLastError())));
+}
 
 }  // namespace framework

@@ -71,10 +71,28 @@ using Icon = Owned<HICON, FreeWith<DestroyIcon>>;
 using GlobalMemory = Owned<HGLOBAL, FreeWith<GlobalFree>>;
 using Printer = Owned<HANDLE, FreeWith<ClosePrinter>>;
 
+// A device context made by CreateDC or CreateCompatibleDC.
+using Dc = Owned<HDC, FreeWith<DeleteDC>>;
+
 // A memory device context compatible with `dc` (the screen when null).
-class MemoryDc : public Owned<HDC, FreeWith<DeleteDC>> {
+class MemoryDc : public Dc {
  public:
   explicit MemoryDc(HDC dc = nullptr) : Owned(Require(CreateCompatibleDC(dc))) {}
+};
+
+// The device context of a window's client area (the screen's when null), released on every
+// path.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window = nullptr) : window_(window), dc_(Require(GetDC(window))) {}
+  ~WindowDc() { ReleaseDC(window_, dc_); }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
 };
 
 // A global memory block of `size` bytes.
@@ -111,11 +129,15 @@ class Selected {
   HGDIOBJ previous_;
 };
 
-// The clipboard, opened for `owner` and closed on every path.
+// The clipboard, opened for `owner` and closed on every path. Another program may hold it for
+// a moment: `attempts` tries, 10 ms apart, before giving up.
 class OpenedClipboard {
  public:
-  explicit OpenedClipboard(HWND owner) {
-    if (!OpenClipboard(owner)) throw Exception("Cannot open clipboard");
+  explicit OpenedClipboard(HWND owner, int attempts = 1) {
+    for (int attempt = 1; !OpenClipboard(owner); ++attempt) {
+      if (attempt >= attempts) throw Exception("Cannot open clipboard");
+      Sleep(10);
+    }
   }
   ~OpenedClipboard() { CloseClipboard(); }
   OpenedClipboard(const OpenedClipboard&) = delete;
@@ -133,11 +155,16 @@ class Bstr : public Owned<BSTR, FreeWith<SysFreeString>> {
  public:
   Bstr() = default;
   // A copy of `text`; throws when the system has no memory for it.
-  explicit Bstr(const std::wstring& text)
-      : Owned(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {
+  explicit Bstr(const std::wstring& text) : Bstr(text.data(), text.size()) {}
+  explicit Bstr(const std::u16string& text)
+      : Bstr(reinterpret_cast<const OLECHAR*>(text.data()), text.size()) {}
+  UINT length() const { return SysStringLen(get()); }
+
+ private:
+  Bstr(const OLECHAR* text, size_t length)
+      : Owned(SysAllocStringLen(text, static_cast<UINT>(length))) {
     if (!get()) throw Exception("Out of memory");
   }
-  UINT length() const { return SysStringLen(get()); }
 };
 
 // A VARIANT cleared on every path.

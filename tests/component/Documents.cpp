@@ -92,6 +92,16 @@ std::wstring a4Pages() {
   return path;
 }
 
+std::wstring turnedPages() {
+  static std::wstring path;
+  if (!path.empty()) return path;
+  std::vector<docwriter::PageSpec> pages{blackAndWhite(100, 50, 100, RECT{}),
+                                         blackAndWhite(300, 120, 100, RECT{10, 10, 50, 30})};
+  pages.back().orientation = 6;
+  path = write(L"turned.mdi", pages);
+  return path;
+}
+
 std::wstring notADocument() {
   std::wstring path = testFolder() + L"not-a-document.mdi";
   docwriter::writeFile(narrow(path), std::vector<uint8_t>{'h', 'e', 'l', 'l', 'o', '\n'});

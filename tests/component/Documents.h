@@ -24,6 +24,10 @@ inline constexpr RECT kPageFourBox = {1000, 200, 1600, 600};
 // Four A4 pages at 300 dpi, G4, each with rows of text-like marks.
 std::wstring a4Pages();
 
+// Two black and white pages at 100 dpi: 0 upright, 100 x 50; 1 stored 300 x 120 and turned
+// (orientation 6, its rows run down the page), so that it is seen 120 wide and 300 high.
+std::wstring turnedPages();
+
 // Not a document: text bytes.
 std::wstring notADocument();
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <utility>
 
 #include "Fixture.h"
 
@@ -185,6 +186,45 @@ std::wstring takeBstr(BSTR text) {
   std::wstring result = text ? std::wstring(text, SysStringLen(text)) : L"(null)";
   SysFreeString(text);
   return result;
+}
+
+// The control's properties read the same through IDispatch and through their slots, and a
+// turned page's size is the page as it is seen, from the control and its document object.
+TEST_F(SlotTest, TurnedPageReadsAlikeThroughDispatchAndSlots) {
+  load(turnedPages());
+  IUnknown* v = view.get();
+  ASSERT_EQ(S_OK, callSlot(v, 11, LONG(1)));  // put_PageNum: the turned page
+  setFit(4);                                  // by dispatch id
+  LONG value = -1;
+  for (auto [id, slot] : {std::pair{DISPID_PageNum, 10}, {DISPID_PageCount, 12},
+                          {DISPID_FitMode, 13}}) {
+    SCOPED_TRACE(id);
+    EXPECT_EQ(S_OK, callSlot(v, slot, &value));
+    EXPECT_EQ(readLong(id), value);
+  }
+  EXPECT_EQ(1, pageNum());
+  EXPECT_EQ(4, readLong(DISPID_FitMode));
+  BSTR name = nullptr;
+  EXPECT_EQ(S_OK, callSlot(v, 8, &name));  // get_FileName
+  auto byId = getProperty(dispatch.get(), DISPID_FileName);
+  ASSERT_EQ(VT_BSTR, V_VT(&byId->value));
+  EXPECT_EQ(narrow(turnedPages()), narrow(V_BSTR(&byId->value)));
+  EXPECT_EQ(narrow(V_BSTR(&byId->value)), narrow(name ? name : L"(null)"));
+  SysFreeString(name);
+
+  IDispatch* document = nullptr;
+  ASSERT_EQ(S_OK, callSlot(v, 7, &document));  // get_DocumentObject
+  auto documentById = getProperty(dispatch.get(), DISPID_DocumentObject);
+  EXPECT_EQ(document, V_DISPATCH(&documentById->value));  // the one object of the document
+  LONG width = 0, height = 0;
+  EXPECT_EQ(S_OK, callSlot(v, 16, LONG(1), &width, &height));  // GetPageSize
+  EXPECT_EQ(120, width);
+  EXPECT_EQ(300, height);
+  width = height = 0;
+  EXPECT_EQ(S_OK, callSlot(document, 9, LONG(1), &width, &height));  // the object's GetPageSize
+  EXPECT_EQ(120, width);
+  EXPECT_EQ(300, height);
+  if (document) document->Release();
 }
 
 // Slots 7 to 31 are the control's own; each does what its name says.

@@ -31,3 +31,6 @@ row(beside viewing "viewing;framework;imaging" Paging.h "\"output/Clipboard.h\""
 row(interfaces viewing "viewing;framework;imaging" Paging.cpp "\"imaging/MODI_TLB.h\"" TRUE)
 row(wrapper imaging "imaging;framework" TMiDocView.cpp "\"imaging/MODI_TLB.h\";\"framework/Handles.h\"" FALSE)
 row(below output "output;framework;imaging" Print.cpp "<windows.h>;\"imaging/TMiDocView.h\";\"Local.h\"" FALSE)
+# The component is no room of the viewer's: of framework/ it may include only the owners.
+row(owners component "component;document;framework/Handles.h;framework/ComPtr.h" View.cpp "\"framework/Handles.h\";\"document/Document.h\"" FALSE)
+row(framework component "component;document;framework/Handles.h;framework/ComPtr.h" View.cpp "\"framework/Forms.h\"" TRUE)

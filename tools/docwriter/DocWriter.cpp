@@ -1,5 +1,7 @@
 #include "tools/docwriter/DocWriter.h"
 
+#include "tools/docwriter/Tiff.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -122,14 +124,6 @@ class FileBuilder {
   std::vector<uint8_t> bytes_;
 };
 
-// The raster as stored: 1-bit pages with photometric 1 keep white as set bits.
-Raster stored(const PageSpec& page) {
-  Raster r = page.raster;
-  if (r.bits == 1 && page.blackIsZero)
-    for (uint8_t& b : r.data) b = uint8_t(~b);
-  return r;
-}
-
 struct Chunks {
   std::vector<std::vector<uint8_t>> parts;
 };
@@ -145,29 +139,12 @@ Chunks strips(const Raster& r, uint32_t rowsPerStrip) {
   return c;
 }
 
-Chunks tiles(const Raster& r, uint32_t size) {
-  if (size == 0 || size % 16) throw std::invalid_argument("tiles must be a multiple of 16");
-  if (r.bits == 1 && size % 8) throw std::invalid_argument("1-bit tiles need whole bytes");
-  Chunks c;
-  size_t tileStride = size_t(size) * r.bits / 8, pixelBytes = r.bits / 8;
-  for (uint32_t ty = 0; ty < r.height; ty += size)
-    for (uint32_t tx = 0; tx < r.width; tx += size) {
-      std::vector<uint8_t> tile(tileStride * size, 0);
-      for (uint32_t y = 0; y < size && ty + y < r.height; ++y) {
-        const uint8_t* row = r.data.data() + (ty + y) * r.stride();
-        if (r.bits == 1) {
-          for (uint32_t x = 0; x < size && tx + x < r.width; ++x)
-            if (row[(tx + x) >> 3] & (0x80 >> ((tx + x) & 7)))
-              tile[y * tileStride + (x >> 3)] |= uint8_t(0x80 >> (x & 7));
-        } else {
-          uint32_t n = std::min(size, r.width - tx);
-          std::copy(row + tx * pixelBytes, row + (tx + n) * pixelBytes,
-                    tile.begin() + y * tileStride);
-        }
-      }
-      c.parts.push_back(std::move(tile));
-    }
-  return c;
+// A document the raw writer must lay out: a page with bytes of the caller's choosing, or no
+// page at all (libtiff writes none without a directory).
+bool needsRawWriter(const std::vector<PageSpec>& pages) {
+  return pages.empty() || std::any_of(pages.begin(), pages.end(), [](const PageSpec& p) {
+           return p.rawData || p.textTag || !p.extraTags.empty();
+         });
 }
 
 }  // namespace
@@ -234,6 +211,7 @@ std::vector<uint8_t> textTagBytes(const std::string& text, bool terminate) {
 }
 
 Written write(const std::vector<PageSpec>& pages, Header header) {
+  if (!needsRawWriter(pages)) return writeWithLibtiff(pages, header);
   FileBuilder file(header);
   Written result;
   uint64_t previousLink = 4;  // the header's pointer to the first directory
@@ -247,41 +225,21 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
     if (page.rawData) {
       chunks.parts.push_back(*page.rawData);
     } else if (page.codec == Codec::G4) {
-      if (r.bits != 1) throw std::invalid_argument("G4 codes 1-bit pages only");
       compression = 4;
-      chunks.parts.push_back(encodeG4(stored(page)));
+      chunks.parts = codeWithLibtiff(page).chunks;
     } else if (page.codec == Codec::Jpeg) {
-      if (r.bits == 1) throw std::invalid_argument("JPEG codes 8- and 24-bit pages only");
       compression = 7;
-      Chunks rows = strips(r, page.rowsPerStrip);
-      uint32_t rowsPerStrip = page.rowsPerStrip ? page.rowsPerStrip : r.height;
-      for (size_t i = 0; i < rows.parts.size(); ++i) {
-        Raster band;
-        band.width = r.width;
-        band.bits = r.bits;
-        band.height = std::min(rowsPerStrip, r.height - uint32_t(i) * rowsPerStrip);
-        band.data = std::move(rows.parts[i]);
-        std::vector<uint8_t> stream = encodeJpeg(band, page.jpegQuality);
-        if (page.jpegTables) {
-          // Split before the frame header: SOI and tables and EOI; SOI and the frame.
-          size_t frame = 2;
-          while (!(stream[frame] == 0xFF && stream[frame + 1] == 0xC0))
-            frame += 2 + (stream[frame + 2] << 8 | stream[frame + 3]);
-          std::vector<uint8_t> tables(stream.begin(), stream.begin() + frame);
-          tables.insert(tables.end(), {0xFF, 0xD9});
-          tags[347] = RawTag::bytes(347, kUndefined, tables);
-          stream.erase(stream.begin() + 2, stream.begin() + frame);
-        }
-        chunks.parts.push_back(std::move(stream));
-      }
+      Coded coded = codeWithLibtiff(page);
+      chunks.parts = std::move(coded.chunks);
+      if (!coded.jpegTables.empty()) tags[347] = RawTag::bytes(347, kUndefined, coded.jpegTables);
       if (r.bits == 24) {
         photometric = 6;  // YCbCr, as the stream holds it
         tags[530] = RawTag::shorts(530, {1, 1});
       }
     } else if (page.tileSize) {
-      chunks = tiles(stored(page), page.tileSize);
+      chunks.parts = tilesOf(storedRaster(page), page.tileSize);
     } else {
-      chunks = strips(stored(page), page.rowsPerStrip);
+      chunks = strips(storedRaster(page), page.rowsPerStrip);
     }
     std::vector<uint32_t> offsets, counts;
     for (const auto& part : chunks.parts) {
@@ -299,6 +257,7 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
     tags[262] = RawTag::shorts(262, {photometric});
     tags[277] = RawTag::shorts(277, {spp});
     if (spp == 3) tags[284] = RawTag::shorts(284, {1});
+    if (page.orientation != 1) tags[274] = RawTag::shorts(274, {page.orientation});
     if (page.tileSize && !page.rawData && page.codec == Codec::None) {
       tags[322] = RawTag::longs(322, {page.tileSize});
       tags[323] = RawTag::longs(323, {page.tileSize});
@@ -320,7 +279,7 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
     }
     std::optional<std::vector<uint8_t>> text = page.textTag;
     if (!text && page.text) text = textTagBytes(*page.text);
-    if (text) tags[37679] = RawTag::bytes(37679, kUndefined, *text);
+    if (text) tags[kTextTag] = RawTag::bytes(kTextTag, kUndefined, *text);
     for (const RawTag& extra : page.extraTags) tags[extra.tag] = extra;
 
     uint64_t nextPointer = 0;
@@ -344,12 +303,19 @@ Written write(const std::vector<PageSpec>& pages, Header header) {
     int n = u16(ifd);
     for (int e = 0; e < n; ++e) {
       const uint8_t* entry = ifd + 2 + e * 12;
-      if (u16(entry) == 37679)
+      if (u16(entry) == kTextTag)
         result.pages[i].textOffset =
             u32(entry + 4) > 4 ? u32(entry + 8) : l.ifdOffset + 2 + e * 12 + 8;
     }
   }
   return result;
+}
+
+std::vector<uint8_t> encodeG4(const Raster& raster) {
+  PageSpec page;
+  page.raster = raster;
+  page.codec = Codec::G4;
+  return codeWithLibtiff(page).chunks.at(0);
 }
 
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -1,5 +1,8 @@
 // Makes documents in the TIFF layout the viewer reads ("EP", "II" or "MM"), in memory or as
-// files, for the tests, the bundled sample and a fuzzing corpus. Plain C++: builds natively too.
+// files, for the tests, the bundled sample and a fuzzing corpus. Plain C++ over libtiff: builds
+// natively too. Well-formed documents are written by libtiff; a document with a page that
+// carries raw data, a text tag's own bytes or extra tags is laid out by hand, its pages coded
+// by libtiff all the same.
 #pragma once
 
 #include <cstddef>
@@ -53,6 +56,7 @@ struct PageSpec {
   bool jpegTables = false;    // JPEG pages: tables once in the directory, not in each strip
   uint32_t tileSize = 0;      // uncompressed pages: square tiles (a multiple of 16) instead
   bool blackIsZero = false;   // 1-bit pages: photometric 1 (bits stored inverted)
+  uint16_t orientation = 1;   // the orientation tag's value: 1 rows top-down, 6 turned, ...
   // The recognised text as bytes (UTF-8, Windows-1252, anything), stored as the tag's
   // layout: 01 00, the length, the bytes, then a carriage return and NUL.
   std::optional<std::string> text;
@@ -85,10 +89,8 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
 // (inside the stated length).
 std::vector<uint8_t> textTagBytes(const std::string& text, bool terminate = true);
 
-// CCITT Group 4 (T.6) of a 1-bit raster whose 0 bits are coded as white runs.
+// CCITT Group 4 (T.6) of a 1-bit raster whose 0 bits are coded as white runs, as libtiff codes
+// it: for a page written many times over as raw data.
 std::vector<uint8_t> encodeG4(const Raster& raster);
-// A baseline JPEG stream: one component for 8 bits, YCbCr without subsampling for 24 bits.
-// Its tables (DQT, DHT) come before the frame header (SOF0).
-std::vector<uint8_t> encodeJpeg(const Raster& raster, int quality);
 
 }  // namespace docwriter

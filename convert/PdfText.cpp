@@ -39,6 +39,14 @@ class Shower {
     if (size != size_) font_ = SIZE_MAX;  // set again with the next character
     size_ = size;
   }
+  // The horizontal scaling, written only when it changes (100 %, the default, to begin with).
+  void setScaling(double percent) {
+    if (percent == scaling_) return;
+    out_ += ' ';
+    appendNumber(out_, percent);
+    out_ += " Tz";
+    scaling_ = percent;
+  }
   void show(const std::u32string& text) {
     bool open = false;
     for (char32_t c : text) {
@@ -65,6 +73,7 @@ class Shower {
   const Glyphs& glyphs_;
   size_t font_ = SIZE_MAX;
   double size_ = 0;
+  double scaling_ = 100;
 };
 
 size_t shownLength(const Glyphs& glyphs, const std::u32string& text) {
@@ -79,7 +88,6 @@ void appendPlaced(std::string& out, const std::vector<Line>& lines, const Glyphs
   const double sx = 72.0 / dpiOrDefault(p.shownDpiX()), sy = 72.0 / dpiOrDefault(p.shownDpiY());
   const double height = pageHeight(p);
   Shower shower(out, glyphs);
-  double scaling = 100;
   out += "BT 3 Tr";
   for (const Line& line : lines) {
     for (size_t w = 0; w < line.words.size(); ++w) {
@@ -100,12 +108,7 @@ void appendPlaced(std::string& out, const std::vector<Line>& lines, const Glyphs
       out += ' ';
       appendNumber(out, height - word.baseline * sy);
       out += " Tm";
-      if (fit != scaling) {
-        out += ' ';
-        appendNumber(out, fit);
-        out += " Tz";
-        scaling = fit;
-      }
+      shower.setScaling(fit);
       shower.show(text);
     }
   }
@@ -130,7 +133,6 @@ void appendUnplaced(std::string& out, const std::u32string& characters, const Gl
   out += " Tm\n";
   Shower shower(out, glyphs);
   shower.setSize(size);
-  double scaling = 100;  // the default
   for (size_t at = 0; at <= characters.size();) {
     size_t end = std::min(characters.find(U'\n', at), characters.size());
     std::u32string line = characters.substr(at, end - at);
@@ -140,12 +142,7 @@ void appendUnplaced(std::string& out, const std::u32string& characters, const Gl
     if (length > 0) {
       double natural = double(length) * size * kGlyphWidth / 1000;
       double fit = std::min(100.0, 100 * width * 0.9 / natural);
-      if (fit != scaling) {
-        out += ' ';
-        appendNumber(out, fit);
-        out += " Tz";
-        scaling = fit;
-      }
+      shower.setScaling(fit);
       shower.show(line);
     }
     out += '\n';

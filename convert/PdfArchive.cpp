@@ -4,17 +4,13 @@
 
 #include <cctype>
 
+#include "convert/EmbeddedFiles.h"
 #include "convert/PdfSyntax.h"
 #include "document/PageReader.h"
 
 #ifndef FOLIREX_VERSION
 #define FOLIREX_VERSION "2.0"
 #endif
-
-namespace convert {
-extern const unsigned char srgbProfileData[];
-extern const std::size_t srgbProfileDataSize;
-}  // namespace convert
 
 namespace convert::pdf {
 

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace convert {
-extern const unsigned char glyphlessFontData[];
-extern const std::size_t glyphlessFontDataSize;
-}  // namespace convert
+#include "convert/EmbeddedFiles.h"
 
 namespace convert::pdf {
 

@@ -4,10 +4,14 @@
 #include <atomic>
 #include <cctype>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include "convert/FileSystem.h"
+#include "convert/Formats.h"
+#include "convert/Placement.h"
 #include "convert/Progress.h"
+#include "convert/Recognition.h"
 #include "convert/Record.h"
 #include "convert/Worker.h"
 
@@ -198,12 +202,13 @@ bool hasText(const mdi::Document& document, size_t page) {
 class FileConversion {
  public:
   FileConversion(const Options& options, const Job& job, const std::set<FileIdentity>& inputs,
-                 Progress& progress, bool spareProcessor)
+                 Progress& progress, bool spareProcessor, RecognitionShare* recognition)
       : options_(options),
         job_(job),
         inputs_(inputs),
         progress_(progress),
-        spareProcessor_(spareProcessor) {
+        spareProcessor_(spareProcessor),
+        recognition_(recognition) {
     result_.input = job.input;
   }
 
@@ -232,8 +237,8 @@ class FileConversion {
     }
   }
 
-  // Writes every output pending; none is named yet.
-  void write() {
+  // Writes every output pending; none is named yet. `engine` is the job's recognizer.
+  void write(std::unique_ptr<Recognizer>& engine) {
     if (!result_.error.empty() || pending_.empty()) return;
     try {
       mdi::Document document = mdi::Document::open(openInput(job_.input));
@@ -244,6 +249,8 @@ class FileConversion {
         return failed("The document ends early (--strict): " + result_.endedEarly);
       for (size_t i = 0; i < document.pageCount(); ++i)
         result_.pagesWithText += hasText(document, i);
+      if (recognition_)
+        texts_ = placePages(document, recognition_->recognize(document, engine), options_.ocr);
       for (Format f : pending_) write(document, f);
     } catch (const std::exception& e) {
       failed(e.what());
@@ -278,12 +285,12 @@ class FileConversion {
 
   // False when the file fails.
   bool prepare(Format f) {
-    std::string path = job_.outputBase + extensionOf(f);
+    std::string path = job_.outputBase + formatRow(f).extension;
     FileInfo there = fileInfo(path);
     if (there.kind == FileKind::Missing) {
       pending_.push_back(f);
     } else if (inputs_.count(there.identity)) {
-      failed("Its " + std::string(nameOf(f)) + " output " + path +
+      failed("Its " + std::string(formatRow(f).name) + " output " + path +
              " is an input of this run, which is never replaced.");
     } else if (options_.force) {
       pending_.push_back(f);
@@ -342,24 +349,20 @@ class FileConversion {
   }
 
   void write(const mdi::Document& document, Format format) {
-    std::string path = job_.outputBase + extensionOf(format);
+    const FormatRow& row = formatRow(format);
+    std::string path = job_.outputBase + row.extension;
     if (!options_.outputDir.empty()) makeDirectories(folderOf(path));
     Written w{format, std::make_unique<OutputFile>(path), {}};
-    PageDone done = [this] {
-      ++pagesReported_;
-      progress_.pageDone();
-    };
-    switch (format) {
-      case Format::Txt:
-        writeText(document, *w.file, done);
-        break;
-      case Format::Tiff:
-        writeTiff(document, *w.file, w.issues, done);
-        break;
-      case Format::Pdf:
-        writePdf(document, *w.file, w.issues, done, spareProcessor_);
-        break;
-    }
+    OutputSource source{document,
+                        [this] {
+                          ++pagesReported_;
+                          progress_.pageDone();
+                        },
+                        spareProcessor_,
+                        job_.input.substr(nameStart(job_.input)),
+                        result_.inputSha256,
+                        recognition_ ? &texts_ : nullptr};
+    row.write(source, *w.file, w.issues);
     written_.push_back(std::move(w));
   }
 
@@ -367,7 +370,7 @@ class FileConversion {
   // TIFF keeps such a page as stored: a warning that other readers may not show it.
   void collectLosses() {
     for (const Written& w : written_) {
-      if (w.format != Format::Tiff) {
+      if (!formatRow(w.format).keepsStoredPages) {
         addLost(w.issues);
         continue;
       }
@@ -384,7 +387,7 @@ class FileConversion {
     OutputInfo out{path, w.format, w.file->size(), w.file->sha256()};
     writeRecord(path, {result_.inputSize, result_.inputSha256, out.size, out.sha256, result_.pages,
                        result_.endedEarly, result_.endedEarlyAt,
-                       w.format == Format::Tiff ? std::vector<PageIssue>() : w.issues});
+                       formatRow(w.format).keepsStoredPages ? std::vector<PageIssue>() : w.issues});
     try {
       w.file->commit(options_.force);
     } catch (const ExistsError&) {
@@ -409,6 +412,8 @@ class FileConversion {
   const std::set<FileIdentity>& inputs_;
   Progress& progress_;
   bool spareProcessor_;
+  RecognitionShare* recognition_;  // null: no recognition
+  std::vector<PageText> texts_;    // each page's, once recognized
   FileResult result_;
   std::vector<Format> pending_;
   std::vector<Written> written_;
@@ -435,7 +440,8 @@ Batch gatherJobs(const Options& options) {
   return Gatherer(options).gather();
 }
 
-std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
+std::vector<FileResult> runBatch(const Options& options, const Batch& batch,
+                                 std::unique_ptr<Recognizer> firstEngine) {
   const std::vector<Job>& jobs = batch.jobs;
   bool shown = !options.quiet && stderrIsTerminal();
   std::vector<size_t> pages =
@@ -448,21 +454,27 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
   unsigned threads = unsigned(std::min<size_t>(slots, std::max<size_t>(jobs.size(), 1)));
   // Fewer files than jobs, as with one long document: the slots left over help each file along.
   bool spareProcessor = threads < slots;
+  std::optional<RecognitionShare> share;
+  if (firstEngine) share.emplace(options.recognition, std::move(firstEngine), threads);
+  RecognitionShare* recognition = share ? &*share : nullptr;
   std::atomic<size_t> next{0};
   // Each job names a file's outputs, waiting for the disk, while it writes the next file's.
   auto work = [&] {
     Worker naming(true);
+    std::unique_ptr<Recognizer> engine;  // the job's own, made when its first page needs it
     for (size_t i = next++; i < jobs.size(); i = next++) {
       auto conversion = std::make_shared<FileConversion>(options, jobs[i], batch.inputs, progress,
-                                                         spareProcessor);
+                                                         spareProcessor, recognition);
       conversion->prepare();
       // The input's digest: beside its conversion when a processor is spare, else by the job
       // itself, so that each job takes one processor as -j says.
-      if (conversion->needsInputDigest() && spareProcessor)
+      // The PDF names the input's digest in its metadata: it is taken before then.
+      bool pdf = std::count(options.formats.begin(), options.formats.end(), Format::Pdf) != 0;
+      if (conversion->needsInputDigest() && spareProcessor && !pdf)
         naming.post([conversion] { conversion->hashInput(); });
       else if (conversion->needsInputDigest())
         conversion->hashInput();
-      conversion->write();
+      conversion->write(engine);
       naming.wait();  // the file before is named: a job has two files open at most
       naming.post([&, i, conversion] {
         results[i] = conversion->commit();
@@ -470,9 +482,17 @@ std::vector<FileResult> runBatch(const Options& options, const Batch& batch) {
       });
     }
     naming.wait();
+    // No document left for this job: it recognizes others' pages while any are left.
+    if (recognition) recognition->help(engine, true);
   };
   std::vector<std::thread> workers;
   for (unsigned t = 1; t < threads; ++t) workers.emplace_back(work);
+  // The processors no file needs recognize the pages of those being converted.
+  for (unsigned t = threads; recognition && t < slots; ++t)
+    workers.emplace_back([recognition] {
+      std::unique_ptr<Recognizer> engine;
+      recognition->help(engine, false);
+    });
   work();
   for (std::thread& w : workers) w.join();
   progress.finish();

@@ -1,6 +1,7 @@
 // A batch: the inputs found, one conversion per file on a few threads, what happened to each.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,7 +55,9 @@ struct Batch {
 // The documents the options name, in order. Folders give their documents (-r: also those in
 // folders below); the output folder mirrors where each input is below its base.
 Batch gatherJobs(const Options& options);
-std::vector<FileResult> runBatch(const Options& options, const Batch& batch);
+// With an engine (the first job's), every page is recognized; without one, none.
+std::vector<FileResult> runBatch(const Options& options, const Batch& batch,
+                                 std::unique_ptr<Recognizer> firstEngine);
 const char* statusName(FileResult::Status status);
 
 }  // namespace convert

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
+#include "convert/Formats.h"
+
 namespace convert {
 
 namespace {
 
-Format formatNamed(const std::string& name) {
-  if (name == "pdf") return Format::Pdf;
-  if (name == "tiff" || name == "tif") return Format::Tiff;
-  if (name == "txt" || name == "text") return Format::Txt;
-  throw UsageError("unknown output format '" + name + "' (pdf, tiff or txt)");
+Format formatCalled(const std::string& name) {
+  const FormatRow* row = formatNamed(name);
+  if (!row) throw UsageError("unknown output format '" + name + "' (" + formatNames() + ")");
+  return row->format;
 }
 
 unsigned jobCount(const std::string& text) {
@@ -25,6 +26,13 @@ unsigned jobCount(const std::string& text) {
   return unsigned(n);
 }
 
+Ocr ocrMode(const std::string& text) {
+  if (text == "auto") return Ocr::Auto;
+  if (text == "always") return Ocr::Always;
+  if (text == "never") return Ocr::Never;
+  throw UsageError("--ocr takes auto, always or never, not '" + text + "'");
+}
+
 }  // namespace
 
 const char* usageText() {
@@ -33,7 +41,7 @@ const char* usageText() {
          "standard TIFF or text. Outputs are named after their inputs (an .mdi's without\n"
          "its extension, a TIFF's with it) and mirror where they are.\n"
          "\n"
-         "  -t, --to pdf|tiff|txt   output format; repeat for several (default: pdf)\n"
+         "  -t, --to pdf|tiff|txt|alto  output format; repeat for several (default: pdf)\n"
          "  -o, --output DIR        write outputs to DIR (default: beside each input), each\n"
          "                          in the folders that lead to its input from its base\n"
          "      --base DIR          the base of inputs that are files (default: the current\n"
@@ -43,6 +51,13 @@ const char* usageText() {
          "      --strict            a file that lost pages fails and gets no output\n"
          "  -j, --jobs N            files converted at once (default: one a processor);\n"
          "                          jobs that no file needs help the others along\n"
+         "      --ocr auto|always|never\n"
+         "                          recognize the pages' words: auto (the default) keeps\n"
+         "                          a page's stored text and places its words on the\n"
+         "                          recognized ones; always takes the recognized text;\n"
+         "                          never recognizes nothing\n"
+         "  -l, --lang LANG[+LANG]  the languages to recognize (default: eng)\n"
+         "      --tessdata DIR      the folder of the languages' data\n"
          "      --report FILE.json  write what happened to each file\n"
          "  -r, --recursive         also convert documents in folders below the ones given\n"
          "      --files-from LIST   read inputs from LIST, one path a line ('-': stdin)\n"
@@ -53,30 +68,6 @@ const char* usageText() {
          "Exit status: 0 when every file converted or was already done, 1 when any\n"
          "failed (the others are still converted), 4 when pages were lost (a document\n"
          "ending early, an image not carried), 5 for both, 2 for bad usage.\n";
-}
-
-const char* extensionOf(Format format) {
-  switch (format) {
-    case Format::Pdf:
-      return ".pdf";
-    case Format::Tiff:
-      return ".tif";
-    case Format::Txt:
-      return ".txt";
-  }
-  return "";
-}
-
-const char* nameOf(Format format) {
-  switch (format) {
-    case Format::Pdf:
-      return "pdf";
-    case Format::Tiff:
-      return "tiff";
-    case Format::Txt:
-      return "txt";
-  }
-  return "";
 }
 
 Options parseOptions(const std::vector<std::string>& arguments) {
@@ -91,7 +82,7 @@ Options parseOptions(const std::vector<std::string>& arguments) {
       std::vector<std::string> split;
       for (size_t k = 1; k < bundle.size(); ++k) {
         split.push_back({'-', bundle[k]});
-        if (std::string("toj").find(bundle[k]) != std::string::npos) {
+        if (std::string("tojl").find(bundle[k]) != std::string::npos) {
           if (k + 1 < bundle.size()) split.push_back(bundle.substr(k + 1));
           break;
         }
@@ -117,13 +108,22 @@ Options parseOptions(const std::vector<std::string>& arguments) {
     } else if (arg == "--") {
       optionsEnded = true;
     } else if (arg == "-t" || arg == "--to") {
-      Format f = formatNamed(next());
+      Format f = formatCalled(next());
       if (std::find(o.formats.begin(), o.formats.end(), f) == o.formats.end())
         o.formats.push_back(f);
     } else if (arg == "-o" || arg == "--output") {
       o.outputDir = next();
     } else if (arg == "-j" || arg == "--jobs") {
       o.jobs = jobCount(next());
+    } else if (arg == "--ocr") {
+      o.ocr = ocrMode(next());
+    } else if (arg == "-l" || arg == "--lang") {
+      o.recognition.languages = next();
+      o.recognitionAsked = true;
+      if (o.recognition.languages.empty()) throw UsageError(arg + " needs a language");
+    } else if (arg == "--tessdata") {
+      o.recognition.tessdata = next();
+      o.recognitionAsked = true;
     } else if (arg == "--report") {
       o.reportPath = next();
     } else if (arg == "--files-from") {

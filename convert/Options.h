@@ -5,9 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "convert/Recognizer.h"
+
 namespace convert {
 
-enum class Format { Pdf, Tiff, Txt };
+enum class Format { Pdf, Tiff, Txt, Alto };
+
+// When pages are recognized: auto, those of every page, keeping stored text as the page's text
+// (its words placed on the recognized ones); always, the recognized text replaces it; never, no
+// recognition at all.
+enum class Ocr { Auto, Always, Never };
 
 struct Options {
   std::vector<Format> formats;
@@ -18,6 +25,9 @@ struct Options {
   std::string outputDir;   // empty: beside each input
   std::string reportPath;  // empty: no report
   unsigned jobs = 0;       // 0: one a processor
+  Ocr ocr = Ocr::Auto;
+  RecognitionOptions recognition;
+  bool recognitionAsked = false;  // -l or --tessdata given
   bool force = false;
   bool strict = false;  // a file that lost pages fails, without outputs
   bool recursive = false;
@@ -34,7 +44,5 @@ class UsageError : public std::runtime_error {
 
 Options parseOptions(const std::vector<std::string>& arguments);
 const char* usageText();
-const char* extensionOf(Format format);
-const char* nameOf(Format format);
 
 }  // namespace convert

@@ -9,6 +9,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "convert/Formats.h"
+
 namespace convert {
 
 namespace {
@@ -50,7 +52,7 @@ json outputs(const std::vector<OutputInfo>& files) {
   for (const OutputInfo& f : files) {
     json item;
     putPath(item, "path", f.path);
-    item["format"] = nameOf(f.format);
+    item["format"] = formatRow(f.format).name;
     item["size"] = f.size;
     item["sha256"] = f.sha256;
     list.push_back(item);

@@ -217,8 +217,8 @@ void copyData(const mdi::Document& document, size_t index, TIFF* out) {
 
 }  // namespace
 
-void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<PageIssue>& issues,
-               const PageDone& pageDone) {
+void writeTiff(const OutputSource& source, OutputFile& file, std::vector<PageIssue>& issues) {
+  const mdi::Document& document = source.document;
   std::deque<std::string> fieldNames;  // outlives the output handle, which points into it
   TiffWriter out(file);
   if (!out.get()) throw FileError(out.error("Cannot start the TIFF file " + file.path() + "."));
@@ -235,7 +235,7 @@ void writeTiff(const mdi::Document& document, OutputFile& file, std::vector<Page
     if (!TIFFIsCODECConfigured(compression))
       issues.push_back({i + 1, "compression " + std::to_string(compression) +
                                    " has no decoder here: the page is kept as stored"});
-    pageDone();
+    source.pageDone();
   }
   if (!out.close()) throw FileError(out.error("Cannot finish " + file.path() + "."));
 }

@@ -6,6 +6,7 @@
 
 #include "convert/Batch.h"
 #include "convert/FileSystem.h"
+#include "convert/Recognizer.h"
 #include "convert/Report.h"
 
 #ifdef __GLIBC__
@@ -76,9 +77,21 @@ int run(const std::vector<std::string>& arguments) {
     std::printf("folirex-convert %s\n", FOLIREX_VERSION);
     return 0;
   }
+  // The languages are loaded once before any file: a language without its data is bad usage.
+  // A build without an engine converts as --ocr never, unless recognition was asked for.
+  std::unique_ptr<Recognizer> engine;
+  if (options.ocr != Ocr::Never &&
+      (recognitionBuiltIn() || options.ocr == Ocr::Always || options.recognitionAsked)) {
+    try {
+      engine = makeRecognizer(options.recognition);
+    } catch (const RecognitionError& e) {
+      writeStderr("folirex-convert: " + std::string(e.what()) + "\n");
+      return kBadUsage;
+    }
+  }
   RunInfo info{FOLIREX_VERSION, utcNow(), ""};
   Batch batch = gatherJobs(options);
-  std::vector<FileResult> results = runBatch(options, batch);
+  std::vector<FileResult> results = runBatch(options, batch, std::move(engine));
   info.ended = utcNow();
   int status = 0;
   // Everything lost or refused is said, -q or not: -q hides only the progress line.

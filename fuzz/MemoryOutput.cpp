@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "convert/Sha256.h"
 #include "fuzz/Outputs.h"
 
 namespace convert {
@@ -56,7 +57,7 @@ uint64_t OutputFile::size() const {
   return bytesOf(this).size();
 }
 
-void OutputFile::commit(bool) {
+void OutputFile::commit(bool, bool) {
   handle_ = -1;  // nothing to put in place: the bytes stay in memory
 }
 

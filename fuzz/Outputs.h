@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "convert/FileSystem.h"
+#include "convert/Formats.h"
 #include "convert/Outputs.h"
 #include "document/Document.h"
 
@@ -48,16 +49,11 @@ inline Result convertBytes(const uint8_t* data, size_t size, Kind kind) {
         return result;
       }
     }
-    convert::OutputFile file(kind == Kind::Pdf    ? "out.pdf"
-                             : kind == Kind::Tiff ? "out.tif"
-                                                  : "out.txt");
-    auto pageDone = [] {};
-    if (kind == Kind::Pdf)
-      convert::writePdf(document, file, result.issues, pageDone, false);
-    else if (kind == Kind::Tiff)
-      convert::writeTiff(document, file, result.issues, pageDone);
-    else
-      convert::writeText(document, file, pageDone);
+    const convert::FormatRow& row = convert::formatRow(kind == Kind::Pdf    ? convert::Format::Pdf
+                                                       : kind == Kind::Tiff ? convert::Format::Tiff
+                                                                            : convert::Format::Txt);
+    convert::OutputFile file(std::string("out") + row.extension);
+    row.write({document, [] {}, false}, file, result.issues);
     result.size = contents(file).size();
     result.converted = true;
   } catch (const mdi::ReadError& e) {

@@ -70,7 +70,7 @@ COMMANDS=(
 PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-driver-cups-pdf
           g++-mingw-w64-i686 g++-mingw-w64-x86-64 clang libclang-rt-14-dev libtiff-dev
           libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev libxxhash-dev nlohmann-json3-dev g++
-          libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd)
+          libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd pkg-config icc-profiles-free)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
 # What bench/run alone needs besides (ensure_packages bench): the tools its recognition rows
 # measure against, and Debian's PDFs with real text that it scans.

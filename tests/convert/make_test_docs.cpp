@@ -1,7 +1,13 @@
 // Writes the converter tests' documents with the project's writer, and beside each the text
 // its pages hold, as the text output must give it back (UTF-8, a form feed between pages).
 // Usage: convert_test_docs <folder>
+//        convert_test_docs --scan PAGE.pbm DPI ORIENTATION TEXT|- OUT.mdi
+// The second wraps a rendered page (a binary PBM, upright) as a G4 page of a document, stored
+// turned as the Orientation tag says (1 or 6) and with TEXT as its stored text ('-': none).
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -95,9 +101,42 @@ std::string manyCharacters() {
   return text;
 }
 
+// A binary PBM's pixels as a page, stored turned for orientation 6 (its rows are the shown
+// page's columns, from the right).
+PageSpec scannedPage(const std::string& path, int orientation) {
+  std::ifstream in(path, std::ios::binary);
+  std::string magic;
+  uint32_t width = 0, height = 0;
+  in >> magic >> width >> height;
+  in.get();
+  std::vector<uint8_t> bits((std::istreambuf_iterator<char>(in)), {});
+  size_t stride = (width + 7) / 8;
+  if (magic != "P4" || bits.size() < stride * height) throw std::runtime_error("not a PBM");
+  bool turned = orientation == 6;
+  PageSpec p;
+  p.raster = docwriter::Raster::blank(turned ? height : width, turned ? width : height, 1);
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x)
+      if (bits[y * stride + x / 8] & (0x80 >> (x % 8)))
+        turned ? p.raster.set(y, width - 1 - x, 0) : p.raster.set(x, y, 0);
+  p.codec = Codec::G4;
+  if (turned) p.extraTags.push_back(RawTag::shorts(274, {6}));
+  return p;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 7 && std::string(argv[1]) == "--scan") {
+    PageSpec p = scannedPage(argv[2], std::stoi(argv[4]));
+    p.dpi = std::stod(argv[3]);
+    if (std::string(argv[5]) != "-") {
+      std::ifstream text(argv[5], std::ios::binary);
+      p.text = std::string((std::istreambuf_iterator<char>(text)), {});
+    }
+    docwriter::writeFile(argv[6], docwriter::write({p}, Header::II).bytes);
+    return 0;
+  }
   if (argc != 2) {
     std::fprintf(stderr, "usage: convert_test_docs <folder>\n");
     return 2;

@@ -2,8 +2,8 @@
 # pages of two PDFs that Debian ships (a Texinfo manual in Computer Modern, a LaTeX specification
 # in Times and Helvetica) rasterized by pdftoppm at 300 dpi into a G4 TIFF, a grey (LZW) TIFF,
 # and a G4 document that holds each page's text in the recognised-text tag as the imaging
-# software stores it (bench/mkscan.cpp, with the project's document writer); the truth is each
-# page's words and boxes from pdftotext -bbox. Folirex (--ocr auto) and img2pdf + OCRmyPDF
+# software stores it (bench/mkscan.cpp, with the project's document writer: the page's printed
+# words, a line a line); the truth is each page's words and boxes from pdftotext -bbox-layout. Folirex (--ocr auto) and img2pdf + OCRmyPDF
 # (Debian's, on the same Tesseract and language data; OCRmyPDF's defaults, PDF/A among them) make
 # a PDF of each scan, and both PDFs are read back the same way, pdftotext -bbox, and scored by
 # bench/ocr_score.py. Pages a minute from the G4 scan as one document on one and two jobs (one
@@ -25,8 +25,8 @@ for row in "${SCANNED[@]}"; do
     page="$ocr/pages/$(printf %02d "$n")"
     pdftoppm -r 300 -f "$number" -l "$number" -singlefile -mono "$pdf" "$page"
     pdftoppm -r 300 -f "$number" -l "$number" -singlefile -gray -tiff -tiffcompression lzw "$pdf" "$page-grey"
-    pdftotext -f "$number" -l "$number" "$pdf" "$page.txt"
-    pdftotext -bbox -f "$number" -l "$number" "$pdf" "$page.html"
+    pdftotext -bbox-layout -f "$number" -l "$number" "$pdf" "$page.html"
+    python3 "$ROOT/bench/ocr_score.py" --text "$page.html" >"$page.txt"
     scans+=("$page.pbm" "$page.txt")
   done
 done
@@ -44,7 +44,7 @@ measure() {  # measure COMMAND... -> "SECONDS KILOBYTES"
   cat "$ocr/time.txt"
 }
 score() {  # score PDF -> "WORDS FOUND PLACED"
-  pdftotext -bbox "$1" "$1.html"
+  pdftotext -bbox "$1" "$1.html" 2>/dev/null   # "no word list" for a page without text
   python3 "$ROOT/bench/ocr_score.py" "$ocr/truth.html" "$1.html"
 }
 folirex() {  # folirex JOBS INPUT OUTPUT_FOLDER -> "SECONDS KILOBYTES"

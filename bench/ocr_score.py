@@ -2,8 +2,10 @@
 """Scores a PDF's text layer against the words of the PDF its pages were scanned from.
 
   ocr_score.py TRUTH.html OUTPUT.html  ->  "WORDS FOUND PLACED"
+  ocr_score.py --text TRUTH.html       ->  its words as text, a line a line (the stored text of
+                                           the bench's scans: the printed words, as printed)
 
-Both files are `pdftotext -bbox` of their PDF, page N of one being the scan of page N of the
+Both files are `pdftotext -bbox` (or -bbox-layout) of their PDF, page N of one being the scan of page N of the
 other. A word of the truth is found when the output's page holds the same word (as a search
 finds it: compatibility forms folded, case ignored, punctuation at either end left off), each
 output word standing for one truth word at most; it is placed when that output word's centre
@@ -72,7 +74,18 @@ def main(truth_path, output_path):
     print(total, found, placed)
 
 
+def text(path):
+    """The words of -bbox-layout's lines as printed: pdftotext's plain text would join the
+    halves of a word broken at a line's end, which the page shows as two."""
+    with open(path, encoding="utf-8") as f:
+        for line in re.findall(r"<line[^>]*>(.*?)</line>", f.read(), re.S):
+            print(" ".join(html.unescape(word[4]) for word in WORD.findall(line)))
+
+
 if __name__ == "__main__":
     if len(sys.argv) != 3:
         sys.exit(__doc__)
-    main(sys.argv[1], sys.argv[2])
+    if sys.argv[1] == "--text":
+        text(sys.argv[2])
+    else:
+        main(sys.argv[1], sys.argv[2])

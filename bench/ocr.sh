@@ -78,8 +78,8 @@ awk -v pages="$n" -v words="$words" -v fg4="$fg4" -v pg4="$pg4" -v fgrey="$fgrey
   function pc(a, b) { return b ? sprintf("%.1f %%", 100 * a / b) : "–" }
   function verdict(ok) { return ok ? "met" : "**missed**" }
   function accuracy(what, found, placed, other, target) {
-    printf "| recognition: %s: words found / placed of those | %s / %s | %s | %s |\n", what,
-      pc(found, words), pc(placed, found), target,
+    printf "| recognition: %s: words found / placed of those | %s (%d) / %s | %s | %s |\n", what,
+      pc(found, words), found, pc(placed, found), target,
       verdict(found >= other && (found == 0 ? 0 : placed >= 0.95 * found))
   }
   BEGIN {
@@ -87,8 +87,8 @@ awk -v pages="$n" -v words="$words" -v fg4="$fg4" -v pg4="$pg4" -v fgrey="$fgrey
     accuracy("Folirex (" flags "), G4 plain scan (" scans ")", fg4, pg4, og4, "≥ OCRmyPDF, placed ≥ 95 %")
     accuracy("Folirex (" flags "), grey plain scan", fgrey, pgrey, ogrey, "≥ OCRmyPDF, placed ≥ 95 %")
     accuracy("Folirex (" flags "), G4 with stored text", fstored, pstored, words, "100 %, placed ≥ 95 %")
-    printf "| recognition: OCRmyPDF, G4 plain scan | %s / %s |  |  |\n", pc(og4, words), pc(opg4, og4)
-    printf "| recognition: OCRmyPDF, grey plain scan | %s / %s |  |  |\n", pc(ogrey, words), pc(opgrey, ogrey)
+    printf "| recognition: OCRmyPDF, G4 plain scan | %s (%d) / %s |  |  |\n", pc(og4, words), og4, pc(opg4, og4)
+    printf "| recognition: OCRmyPDF, grey plain scan | %s (%d) / %s |  |  |\n", pc(ogrey, words), ogrey, pc(opgrey, ogrey)
     printf "| recognition: pages a minute, G4 scan, -j 1: Folirex / img2pdf + OCRmyPDF | %.1f / %.1f = %.2f × | ≥ 1.5 × | %s |\n",
       60 * pages / f1, 60 * pages / o1, o1 / f1, verdict(o1 >= 1.5 * f1)
     printf "| recognition: pages a minute, G4 scan, -j 2: Folirex / img2pdf + OCRmyPDF | %.1f / %.1f = %.2f × | ≥ 1.5 × | %s |\n",

@@ -40,6 +40,7 @@ COMMANDS=(
   "gcc-mingw-w64-x86-64-posix: x86_64-w64-mingw32-gcc-posix"
   "binutils-mingw-w64-x86-64: x86_64-w64-mingw32-strip x86_64-w64-mingw32-windres"
   "gcc: gcc"
+  "g++: g++"
   "clang-14: clang clang++"
   "wine: wine wineboot winepath regsvr32"
   "libwine: wineserver"

@@ -323,7 +323,9 @@ build_leptonica() {
 # x87's extended precision, so that a page gives the same words and boxes everywhere.
 build_tesseract() {
   local arch=$1 src=$2 out=$3 work="$3/../work/tesseract-$1" lept="${PREFIX[leptonlib]}/$1" library
-  local flags="-Wa,-muse-unaligned-vector-move -DTESSERACT_IMAGEDATA_AS_PIX"
+  # Leptonica's CMake package names its headers where it was installed, the folder before it
+  # was moved into place: the headers are given here.
+  local flags="-Wa,-muse-unaligned-vector-move -DTESSERACT_IMAGEDATA_AS_PIX -I$lept/include/leptonica"
   [ "$arch" != i686 ] || flags+=" -msse2 -mfpmath=sse"
   # shellcheck disable=SC2046
   cmake -S "$src" -B "$work" $(toolchain_args "$arch") -DCMAKE_INSTALL_PREFIX="$out" \
@@ -342,23 +344,24 @@ build_tesseract() {
   cp "$src/LICENSE" "$out/licences/tesseract/"
 }
 
-# Builds NAME from SOURCE into its folder, both architectures; says how long it took (elapsed,
-# and processor time of the builds, which is what a busy or idle machine shares out).
+# Builds NAME from SOURCE into its folder, both architectures; says how long it took: elapsed,
+# and the processor time of the build, which does not depend on what else the machine runs.
 build_library() {  # build_library NAME SOURCE
-  local name=$1 src=$2 folder arch start
+  local name=$1 src=$2 folder arch TIMEFORMAT
   folder=$(lib_folder "$name")
   rm -rf "$folder.partial"
   echo "Building $name ${VERSION[$name]} for Windows from Debian's source package, once"
-  start=$(date +%s)
-  for arch in "${ARCHES[@]}"; do
-    mkdir -p "$folder.partial/$arch"
-    "$(field "$name" 3)" "$arch" "$src" "$folder.partial/$arch"
-    basename "$src" >"$folder.partial/$arch/.built-$name"
-  done
+  TIMEFORMAT="Built $name (${VERSION[$name]}) for ${ARCHES[*]} in %0R s (processor time %0U s + %0S s)"
+  time {
+    for arch in "${ARCHES[@]}"; do
+      mkdir -p "$folder.partial/$arch"
+      "$(field "$name" 3)" "$arch" "$src" "$folder.partial/$arch"
+      basename "$src" >"$folder.partial/$arch/.built-$name"
+    done
+  }
   rm -rf "$folder.partial/work"
   rm -rf "$folder"
   mv "$folder.partial" "$folder"
-  echo "Built $name (${VERSION[$name]}) for ${ARCHES[*]} in $(($(date +%s) - start)) s"
 }
 
 # gather FOLDER: one folder a architecture with every library's files, hard links to their builds.

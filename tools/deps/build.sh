@@ -318,8 +318,8 @@ build_leptonica() {
 # (-march=native). mingw-w64's GCC aligns the stack to 16 bytes only, so aligned AVX moves of
 # spilled values would fault: the assembler makes every vector move an unaligned one. Tesseract
 # keeps each text line's image for its LSTM as PNG bytes, through Leptonica, which has no PNG
-# here (and falls back to a format it may not read back): TESSERACT_IMAGEDATA_AS_PIX keeps the
-# image itself, the same pixels. On 32-bit, SSE2 arithmetic as on 64-bit and on Linux, not the
+# here (it would write BMP instead, with a warning on standard error for every line):
+# TESSERACT_IMAGEDATA_AS_PIX keeps the image itself, the same pixels. On 32-bit, SSE2 arithmetic as on 64-bit and on Linux, not the
 # x87's extended precision, so that a page gives the same words and boxes everywhere.
 build_tesseract() {
   local arch=$1 src=$2 out=$3 work="$3/../work/tesseract-$1" lept="${PREFIX[leptonlib]}/$1" library

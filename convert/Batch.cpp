@@ -361,6 +361,8 @@ class FileConversion {
                         spareProcessor_,
                         job_.input.substr(nameStart(job_.input)),
                         result_.inputSha256,
+                        options_.title,
+                        options_.author,
                         recognition_ ? &texts_ : nullptr};
     row.write(source, *w.file, w.issues);
     written_.push_back(std::move(w));

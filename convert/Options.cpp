@@ -57,6 +57,9 @@ const char* usageText() {
          "                          recognized ones; always takes the recognized text;\n"
          "                          never recognizes nothing\n"
          "  -l, --lang LANG[+LANG]  the languages to recognize (default: eng)\n"
+         "      --title TEXT, --author TEXT\n"
+         "                          the PDF's title and author, in place of the\n"
+         "                          document's DocumentName and Artist\n"
          "      --tessdata DIR      the folder of the languages' data\n"
          "      --report FILE.json  write what happened to each file\n"
          "  -r, --recursive         also convert documents in folders below the ones given\n"
@@ -115,6 +118,10 @@ Options parseOptions(const std::vector<std::string>& arguments) {
       o.outputDir = next();
     } else if (arg == "-j" || arg == "--jobs") {
       o.jobs = jobCount(next());
+    } else if (arg == "--title") {
+      o.title = next();
+    } else if (arg == "--author") {
+      o.author = next();
     } else if (arg == "--ocr") {
       o.ocr = ocrMode(next());
     } else if (arg == "-l" || arg == "--lang") {

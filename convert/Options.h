@@ -26,6 +26,7 @@ struct Options {
   std::string reportPath;  // empty: no report
   unsigned jobs = 0;       // 0: one a processor
   Ocr ocr = Ocr::Auto;
+  std::string title, author;  // the PDF's, in place of the document's own
   RecognitionOptions recognition;
   bool recognitionAsked = false;  // -l or --tessdata given
   bool force = false;

@@ -27,6 +27,8 @@ struct OutputSource {
   bool spareProcessor = false;  // a processor no other file needs helps this one along
   std::string inputName;        // the document's file name, for the outputs that name it
   std::string inputSha256;      // its SHA-256; empty when not known
+  std::string title;            // given on the command line, in place of the document's
+  std::string author;
   // Each page's words as recognized and placed; empty when nothing was recognized.
   const std::vector<PageText>* texts = nullptr;
   // The page's text as it is placed, or nothing placed.

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "convert/Outputs.h"
+#include "convert/PdfArchive.h"
 #include "convert/PdfImages.h"
 #include "convert/PdfSink.h"
 #include "convert/PdfSyntax.h"
@@ -83,7 +84,8 @@ class Contents {
 class PdfBuilder {
  public:
   PdfBuilder(const OutputSource& source, std::vector<PageIssue>& issues)
-      : document_(source.document),
+      : source_(source),
+        document_(source.document),
         issues_(issues),
         pageDone_(source.pageDone),
         spareProcessor_(source.spareProcessor),
@@ -99,12 +101,14 @@ class PdfBuilder {
 
   void write(OutputFile& file) {
     addFonts();
+    addArchiveParts(pdf_, source_);
     OutputSink output(file, spareProcessor_);
     QPDFWriter writer(pdf_);
     writer.setOutputPipeline(&output);
     writer.setCompressStreams(true);
     writer.setDecodeLevel(qpdf_dl_none);
-    writer.setStaticID(true);  // the placeholder the output pipeline replaces
+    writer.setStaticID(true);            // the placeholder the output pipeline replaces
+    writer.setMinimumPDFVersion("1.4");  // metadata streams and output intents
     writer.write();
     output.complete();
   }
@@ -267,6 +271,7 @@ class PdfBuilder {
         d);
   }
 
+  const OutputSource& source_;
   const mdi::Document& document_;
   std::vector<PageIssue>& issues_;
   const PageDone& pageDone_;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -12,11 +13,12 @@
 #include "convert/FileSystem.h"
 #include "convert/Formats.h"
 #include "convert/Outputs.h"
+#include "convert/Placement.h"
 #include "document/Document.h"
 
 namespace fuzzoutputs {
 
-enum class Kind { Pdf, Tiff, Text };
+enum class Kind { Pdf, Tiff, Text, Alto };
 
 // The most any output may take of a file of `size` bytes, whatever the file.
 inline uint64_t outputBudget(uint64_t size) {
@@ -37,6 +39,43 @@ struct Result {
 // would pass the fuzzer's limit on one allocation.
 constexpr uint64_t kDecodedPixels = uint64_t{4096} * 4096;
 
+// Recognition stands in here: fuzzing Tesseract is not this project's job, but placing the words
+// it finds is. Each page "recognizes" its stored text's words on a grid of boxes, every third
+// word misread and every fifth missed, so that the alignment, the placed layer and ALTO all see
+// matched, corrected and unmatched words from whatever the file holds.
+inline std::vector<std::vector<convert::Line>> syntheticRecognition(const mdi::Document& document) {
+  std::vector<std::vector<convert::Line>> pages(document.pageCount());
+  for (size_t i = 0; i < document.pageCount(); ++i) {
+    std::u32string text = convert::codePoints(document.pageText(i));
+    const mdi::Page& p = document.page(i);
+    int width = int(std::max<uint32_t>(p.shownWidth(), 1)), k = 0;
+    convert::Line line;
+    for (size_t at = 0; at < text.size() && k < 4096;) {
+      size_t end = at;
+      while (end < text.size() && text[end] > U' ') ++end;
+      if (end > at) {
+        std::u32string word = text.substr(at, end - at);
+        if (k % 3 == 1) word[0] = U'x';
+        int row = k / 8, column = k % 8;
+        if (k % 5 != 4)
+          line.words.push_back(
+              {word,
+               {column * width / 8, row * 20, (column + 1) * width / 8, row * 20 + 16},
+               row * 20 + 14});
+        if (column == 7 || end >= text.size()) {
+          line.box = {0, row * 20, width, row * 20 + 16};
+          if (!line.words.empty()) pages[i].push_back(std::move(line));
+          line = {};
+        }
+        ++k;
+      }
+      at = end + 1;
+    }
+    if (!line.words.empty()) pages[i].push_back(std::move(line));
+  }
+  return pages;
+}
+
 inline Result convertBytes(const uint8_t* data, size_t size, Kind kind) {
   Result result;
   try {
@@ -51,9 +90,13 @@ inline Result convertBytes(const uint8_t* data, size_t size, Kind kind) {
     }
     const convert::FormatRow& row = convert::formatRow(kind == Kind::Pdf    ? convert::Format::Pdf
                                                        : kind == Kind::Tiff ? convert::Format::Tiff
+                                                       : kind == Kind::Alto ? convert::Format::Alto
                                                                             : convert::Format::Txt);
     convert::OutputFile file(std::string("out") + row.extension);
-    row.write({document, [] {}, false}, file, result.issues);
+    std::vector<convert::PageText> texts =
+        convert::placePages(document, syntheticRecognition(document), convert::Ocr::Auto);
+    convert::OutputSource source{document, [] {}, false, "in.mdi", "", "", "", &texts};
+    row.write(source, file, result.issues);
     result.size = contents(file).size();
     result.converted = true;
   } catch (const mdi::ReadError& e) {

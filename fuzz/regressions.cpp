@@ -25,7 +25,8 @@ int main() {
     auto started = std::chrono::steady_clock::now();
     fuzzwalk::Outcome got = fuzzwalk::walk(f.bytes.data(), f.bytes.size());
     std::string outputs;
-    for (auto kind : {fuzzoutputs::Kind::Pdf, fuzzoutputs::Kind::Tiff, fuzzoutputs::Kind::Text}) {
+    for (auto kind : {fuzzoutputs::Kind::Pdf, fuzzoutputs::Kind::Tiff, fuzzoutputs::Kind::Text,
+                      fuzzoutputs::Kind::Alto}) {
       fuzzoutputs::Result r = fuzzoutputs::convertBytes(f.bytes.data(), f.bytes.size(), kind);
       outputs += " " + (r.converted ? std::to_string(r.size) : "refused");
     }

@@ -42,6 +42,7 @@ for doc in mixed mixed-mm; do
   grep -q "^folirex-convert: $doc.mdi: page 6: .*34718" lost.txt || fail "$doc: loss not said: $(cat lost.txt)"
   cmp "$doc.txt" "$doc.expected.txt" || fail "$doc: text output differs"
   qpdf --check "$doc.pdf" >/dev/null || fail "$doc: qpdf --check"
+  python3 "$ROOT/tests/convert/pdfa_check.py" "$doc.pdf" >/dev/null || fail "$doc: PDF/A"
   pdfinfo "$doc.pdf" | grep -q "^Pages: *7$" || fail "$doc: page count"
   # 248 x 351 pixels at 30 dpi, 11.81 per cm, and without a resolution at 200 dpi.
   sizes=$(pdfinfo -f 1 -l 7 "$doc.pdf" | grep "^Page.*size:" | awk '{print $4 "x" $6}' | tr '\n' ' ')

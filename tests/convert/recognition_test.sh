@@ -59,4 +59,15 @@ grep -q "MONDAY" always/stored.txt && fail "--ocr always kept the stored text"
 "$conv" -q --ocr never -t pdf -o never stored.mdi
 read -r inside total < <($words placed truth.txt never/stored.pdf)
 at_least "$inside" "$total" 0.5 && fail "--ocr never placed the words"
+# PDF/A-2b's clauses that apply (tests/convert/pdfa_check.py), with the TIFF's own description
+# (DocumentName, Artist, DateTime) in the information and the XMP, and --title, --author over it.
+for doc in plain stored turned; do python3 "$ROOT/tests/convert/pdfa_check.py" out/$doc.pdf >/dev/null || fail "$doc: PDF/A"; done
+convert rendered-1.pbm -density 300 -units PixelsPerInch -compress Group4 described.tif
+tiffset -s 269 "County archive report" described.tif && tiffset -s 315 "J. Müller" described.tif &&
+  tiffset -s 306 "2023:10:05 14:30:00" described.tif
+"$conv" -q --ocr never -t pdf described.tif && "$conv" -q --ocr never --title Другой --author "A & B" -o titled described.tif
+python3 "$ROOT/tests/convert/pdfa_check.py" described.tif.pdf "County archive report" "J. Müller" >/dev/null &&
+  python3 "$ROOT/tests/convert/pdfa_check.py" titled/described.tif.pdf Другой "A & B" >/dev/null || fail "the description"
+pdfinfo -meta described.tif.pdf | grep -q "<dc:source>described.tif</dc:source>" &&
+  pdfinfo -meta described.tif.pdf | grep -q "$(sha256sum <described.tif | cut -c1-64)" || fail "the source in the XMP"
 echo "recognition tests passed ($found of $total words found)"

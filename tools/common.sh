@@ -16,7 +16,7 @@ export LC_ALL=C.UTF-8 LANG=C.UTF-8
 COMMANDS=(
   "bash: bash"
   "coreutils: basename cat chmod chown chroot comm cp cut date dd dirname env head id install ln ls md5sum mkdir
-   mkfifo mktemp mv nproc od readlink realpath rm seq sha256sum sleep sort split stat tail tee timeout touch tr
+   mkfifo mktemp mv nice nproc od readlink realpath rm seq sha256sum sleep sort split stat tail tee timeout touch tr
    truncate wc"
   "diffutils: cmp diff"
   "findutils: find"
@@ -40,6 +40,7 @@ COMMANDS=(
   "gcc-mingw-w64-x86-64-posix: x86_64-w64-mingw32-gcc-posix"
   "binutils-mingw-w64-x86-64: x86_64-w64-mingw32-strip x86_64-w64-mingw32-windres"
   "gcc: gcc"
+  "g++: g++"
   "clang-14: clang clang++"
   "wine: wine wineboot winepath regsvr32"
   "libwine: wineserver"
@@ -72,10 +73,18 @@ PACKAGES=(googletest wine64 fonts-wine xauth python3 imagemagick cups printer-dr
           libtiff-tools libz-mingw-w64-dev libqpdf-dev zlib1g-dev libxxhash-dev nlohmann-json3-dev g++
           libtesseract-dev tesseract-ocr-eng tesseract-ocr-osd pkg-config icc-profiles-free)
 for row in "${COMMANDS[@]}"; do PACKAGES+=("${row%%:*}"); done
+# What bench/run alone needs besides (ensure_packages bench): the tools its recognition rows
+# measure against, and Debian's PDFs with real text that it scans.
+BENCH_COMMANDS=("ocrmypdf: ocrmypdf" "img2pdf: img2pdf")
+BENCH_PACKAGES=(libtasn1-doc shared-mime-info)
 
-ensure_packages() {
-  local missing=()
-  for p in "${PACKAGES[@]}"; do
+ensure_packages() {  # ensure_packages [bench]
+  local missing=() wanted=("${PACKAGES[@]}") row
+  if [ "${1:-}" = bench ]; then
+    wanted+=("${BENCH_PACKAGES[@]}")
+    for row in "${BENCH_COMMANDS[@]}"; do wanted+=("${row%%:*}"); done
+  fi
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0

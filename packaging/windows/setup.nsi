@@ -8,8 +8,8 @@
 ;   makensis -DVERSION=2.0 -DWIN32=DIR -DWIN64=DIR -DLICENCES=DIR -DICON=FILE -DOUTFILE=FILE
 ;            [-DLICENSE=FILE] [-DTARGET=x86-unicode|amd64-unicode] [-DCOMPRESSOR=zlib] setup.nsi
 ; WIN32 and WIN64 hold each architecture's Folirex.exe and MiPageView.dll, and
-; folirex-convert.exe and convert-to-pdf.cmd where the build made the converter. LICENSE is the
-; project's licence (default: the repository's), shown on a page of its own.
+; folirex-convert.exe, convert-to-pdf.cmd and tessdata\ where the build made the converter.
+; LICENSE is the project's licence (default: the repository's), shown on a page of its own.
 
 Unicode true
 !ifndef TARGET
@@ -35,6 +35,13 @@ Target ${TARGET}
 !define CONVERTVERB "Folirex.ConvertToPdf"
 !ifndef LICENSE
   !define LICENSE "${__FILEDIR__}\..\..\LICENSE"
+!endif
+; The converter's recognition data (English, and script and orientation detection), the same
+; for both architectures: in a tessdata folder beside the converter, where Tesseract looks.
+!if /FileExists "${WIN64}/tessdata/eng.traineddata"
+  !define TESSDATA "${WIN64}/tessdata"
+!else if /FileExists "${WIN32}/tessdata/eng.traineddata"
+  !define TESSDATA "${WIN32}/tessdata"
 !endif
 
 Name "Folirex ${VERSION}"
@@ -424,6 +431,14 @@ Section "Folirex"
       File "/oname=convert-to-pdf.cmd" "${WIN32}/convert-to-pdf.cmd"
     ${EndIf}
   !endif
+  !ifdef TESSDATA
+    ${If} ${FileExists} "$INSTDIR\folirex-convert.exe"
+      SetOutPath "$INSTDIR\tessdata"
+      File "${TESSDATA}/eng.traineddata"
+      File "${TESSDATA}/osd.traineddata"
+      SetOutPath "$INSTDIR"
+    ${EndIf}
+  !endif
   File "/oname=LICENSE.txt" "${LICENSE}"
   SetOutPath "$INSTDIR\licences"
   File /r "${LICENCES}/*"
@@ -602,6 +617,10 @@ Section "Uninstall"
   Delete "$INSTDIR\MiPageView.dll"
   Delete "$INSTDIR\folirex-convert.exe"
   Delete "$INSTDIR\convert-to-pdf.cmd"
+  ; Languages the user added to the data stay, and with them the folder.
+  Delete "$INSTDIR\tessdata\eng.traineddata"
+  Delete "$INSTDIR\tessdata\osd.traineddata"
+  RMDir "$INSTDIR\tessdata"
   Delete "$INSTDIR\LICENSE.txt"
   RMDir /r "$INSTDIR\licences"
   Delete "$INSTDIR\Uninstall.exe"

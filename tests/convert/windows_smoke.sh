@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows console build under Wine: a document whose name is in Cyrillic and Greek, given
-# as it is, and another given as a Windows path with backslashes, to PDF, TIFF and text. The
-# outputs are checked natively: qpdf and libtiff, and byte for byte against the native build's
-# (the same qpdf, libtiff and zlib versions from Debian 12 on both sides).
+# as it is, and another given as a Windows path with backslashes, to PDF, TIFF and text; a
+# scanned page recognized with Tesseract as built for Windows. The outputs are checked natively:
+# qpdf and libtiff, and byte for byte against the native build's (the same qpdf, libtiff, zlib
+# and Tesseract versions from Debian 12 on both sides, and the same language data).
 #   windows_smoke.sh FOLIREX_CONVERT_EXE
 set -euo pipefail
 source "$(dirname "$0")/../../tools/common.sh"
@@ -18,7 +19,7 @@ cd "$work"
 name="Дело №7 — ελληνικά"
 cp mixed.mdi "$name.mdi"
 # The page in a coding no decoder reads is lost in the PDF: exit 4 on both sides. Without
-# recognition here, so that both sides write the same layer whichever recognizer each has.
+# recognition here (the scanned page at the end is recognized on both sides).
 status=0
 "$bin/folirex-convert" -q --ocr never -t pdf -t tiff -o native "$name.mdi" batch1.mdi 2>/dev/null ||
   status=$?
@@ -44,6 +45,17 @@ done
 "$bin/folirex-convert" -q --ocr never -t pdf -o native long.mdi
 wine "$exe" -q --ocr never -t pdf -o out long.mdi || fail "long: exit $?"
 cmp out/long.pdf native/long.pdf || fail "long: PDF differs from the native build's"
+# Recognition: a page of known text scanned at 300 dpi, recognized with the language data in the
+# tessdata folder beside the program (the build's link to Debian's): the same words on the same
+# boxes as the native build's Tesseract finds (ALTO), and the same PDF.
+python3 "$ROOT/tests/convert/words.py" page page.pdf
+pdftoppm -r 300 -mono page.pdf rendered
+"$bin/convert_test_docs" --scan rendered-1.pbm 300 1 - scan.mdi
+"$bin/folirex-convert" -q -t alto -t pdf -o native scan.mdi
+wine "$exe" -q -t alto -t pdf -o out scan.mdi || fail "scan: exit $?"
+[ "$(grep -o "<String " out/scan.alto.xml | wc -l)" -ge 60 ] || fail "scan: too few words recognized"
+cmp out/scan.alto.xml native/scan.alto.xml || fail "scan: words or boxes differ from the native build's"
+cmp out/scan.pdf native/scan.pdf || fail "scan: PDF differs from the native build's"
 python3 - "$name" <<'PY' || fail "report"
 import hashlib, json, sys
 name = sys.argv[1]

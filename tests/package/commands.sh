@@ -11,7 +11,9 @@ for command in print see edit compose xdg-mime xdg-open x-terminal-emulator one 
   printf '#!/bin/sh\n' >"$work/$command"
   chmod +x "$work/$command"
 done
-audit() { PATH="$work:$PATH" python3 "$ROOT/tools/check_commands.py" audit "$@" -- "${COMMANDS[@]}"; }
+audit() {
+  PATH="$work:$PATH" python3 "$ROOT/tools/check_commands.py" audit "$@" -- "${COMMANDS[@]}" "${BENCH_COMMANDS[@]}"
+}
 audit "$ROOT" || { echo "FAILED: the repository's scripts, a desktop's commands on the PATH"; exit 1; }
 
 cat >"$work/script.sh" <<'SCRIPT'

@@ -32,7 +32,8 @@ PATH="$PWD/usr/bin:$PATH" usr/bin/folirex --convert-pdf "$out/a sample.mdi" "$ou
   fail "folirex --convert-pdf: exit $status, $(cat "$out/convert.log")"
 # Each library's licence text, not only its name.
 for text in "Sam Leffler" "Independent JPEG Group" "Jean-loup Gailly" "Yann Collet" \
-  "Artistic License 2.0" "Redistributions in source code must retain" "Lockless Inc"; do
+  "Artistic License 2.0" "Redistributions in source code must retain" "Lockless Inc" \
+  "Leptonica.  All rights reserved" "the complete text of the Apache 2.0 license"; do
   grep -q "$text" usr/share/doc/folirex/copyright || fail "the copyright lacks $text"
 done
 echo "deb: $deb"

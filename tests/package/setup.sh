@@ -51,6 +51,9 @@ ln -s "$WIN64_EXE" "$WIN64_DLL" "$OUT/win64/"
 # ships it); the 32-bit setup here goes without.
 ln -s "$CONVERT" "$OUT/win64/folirex-convert.exe"
 sed 's/$/\r/' "$(dirname "$SETUP_NSI")/../convert-to-pdf.cmd" >"$OUT/win64/convert-to-pdf.cmd"
+# Its recognition data, as ./package stages it: Debian's.
+mkdir "$OUT/win64/tessdata"
+ln -s /usr/share/tesseract-ocr/5/tessdata/{eng,osd}.traineddata "$OUT/win64/tessdata/"
 setup="$OUT/Folirex-setup-amd64.exe"
 makensis -V2 -WX -DTARGET=amd64-unicode -DCOMPRESSOR=zlib -DVERSION=2.0 -DWIN32="$OUT/win32" -DWIN64="$OUT/win64" \
   -DLICENCES="$LICENCES" -DICON="$SETUP_ICON" -DOUTFILE="$setup" "$SETUP_NSI" >"$OUT/makensis.log" ||
@@ -168,6 +171,8 @@ expect "the 64-bit viewer is installed" cmp -s "$dir/Folirex.exe" "$WIN64_EXE"
 expect "the 64-bit stand-in is installed" cmp -s "$dir/MiPageView.dll" "$WIN64_DLL"
 expect "the 64-bit converter is installed" cmp -s "$dir/folirex-convert.exe" "$CONVERT"
 expect "the licences are installed" test -f "$dir/licences/libtiff/LICENSE.md"
+expect "the recognition data is installed beside the converter" \
+  cmp -s "$dir/tessdata/eng.traineddata" /usr/share/tesseract-ocr/5/tessdata/eng.traineddata
 expect "the project's licence is installed" grep -q "MIT License" "$dir/LICENSE.txt"
 expect "the uninstaller is installed" test -f "$dir/Uninstall.exe"
 expect "the Start-menu entry is the machine's" \

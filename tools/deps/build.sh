@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# Builds libjpeg-turbo, libtiff and qpdf for both Windows architectures from Debian's own source
-# packages, with Debian's patches applied (static libraries, headers, licences), and takes
-# xxHash's header, which is the whole library when inlined, from its source package too. zlib is
-# Debian's MinGW package.
+# Builds the libraries the Windows programs link statically, for both architectures, from Debian's
+# own source packages with Debian's patches applied (static libraries, headers, licences):
+# libjpeg-turbo and libtiff for the component and the converter, qpdf, Leptonica and Tesseract
+# for the converter; and takes xxHash's header, which is the whole library when inlined, from its
+# source package too. zlib is Debian's MinGW package.
 #
-# The build takes long, so it lives in a cache outside the clone, one folder per key: the source
-# versions it was built from and this script's own text. $BUILD/deps is a link to it, and every
-# clone of the machine shares it. The first key tried comes from the versions the machine's
-# installed -dev packages were built from: when the cache holds that, nothing else is asked (no
+# The builds take long, so they live in a cache outside the clone. Each library is built on its
+# own into a folder named by its key: its source version, the text of the functions that build it
+# and the keys of the libraries it is built against. Changing one library, or adding one, builds
+# that one and those built against it, and leaves the others as they are. $BUILD/deps links to a
+# folder of the cache that gathers one build of each (hard links), named by their keys; every
+# clone of the machine shares it. The first keys tried come from the versions the machine's
+# installed -dev packages were built from: when the cache holds those, nothing else is asked (no
 # network). Otherwise apt, with a source list and state of the project's own (the machine's apt
 # configuration stays as it is, only its archives' addresses are read), fetches those versions,
-# or the newest that downloads, and the libraries are built once for every clone.
+# or the newest that downloads, and what is missing is built once for every clone.
 # A $BUILD/deps that is a finished folder of its own, or a link elsewhere, is used as it is.
 #   tools/deps/build.sh --source-list ETC_APT   prints the deb-src lines it takes from that
 #                                               folder's lists (and says which file gave them)
@@ -31,37 +35,70 @@ fi
 APT="$CACHE/apt"
 SOURCES="$CACHE/sources"
 JOBS=${DEPS_JOBS:-2}
-DEPS=""   # the folder being built
-SCRIPT=$(realpath "$0")
-# The source package of each library, and the -dev package that tells the machine's version.
-LIBRARIES=("libjpeg-turbo libjpeg62-turbo-dev" "tiff libtiff-dev" "qpdf libqpdf-dev"
-           "xxhash libxxhash-dev")
+ARCHES=(x86_64 i686)
+# Each library: its source package, the -dev package that tells the machine's version, the
+# function that builds it, and the libraries it is built against (built before it).
+LIBRARIES=("libjpeg-turbo libjpeg62-turbo-dev build_jpeg"
+           "tiff libtiff-dev build_tiff libjpeg-turbo"
+           "qpdf libqpdf-dev build_qpdf libjpeg-turbo"
+           "xxhash libxxhash-dev install_xxhash"
+           "leptonlib libleptonica-dev build_leptonica tiff libjpeg-turbo"
+           "tesseract libtesseract-dev build_tesseract leptonlib")
+declare -A VERSION KEY PREFIX   # by source package: its version, its key, its built folder
+APT_READY=""
 
-all_built() {  # all_built FOLDER
-  local arch mark
-  for arch in i686 x86_64; do
-    for mark in .built .built-qpdf .built-xxhash; do
-      [ -f "$1/$arch/$mark" ] || return 1
+# A library's folder holds ARCH/.built-NAME for each architecture once it is complete; the
+# gathered folder holds every library's.
+all_built() {  # all_built FOLDER [NAME...]: the libraries named (default: all) are built there
+  local arch row names=("${@:2}")
+  [ ${#names[@]} -gt 0 ] || for row in "${LIBRARIES[@]}"; do names+=("${row%% *}"); done
+  for arch in "${ARCHES[@]}"; do
+    for row in "${names[@]}"; do
+      [ -f "$1/$arch/.built-$row" ] || return 1
     done
   done
 }
 
-# key "SOURCE VERSION"...: names the build of those versions by this script. As the unpacked
-# sources' folders are named: no epoch.
-key() {
-  local row
-  { cat "$SCRIPT"; for row in "$@"; do echo "${row%% *}-${row##*[ :]}"; done; } |
-    sha256sum | cut -c1-16
+field() {  # field NAME N: the Nth word of the library's row (1: source, 2: -dev, 3: function)
+  local row words
+  for row in "${LIBRARIES[@]}"; do
+    [ "${row%% *}" != "$1" ] || { read -ra words <<<"$row"; echo "${words[$(($2 - 1))]}"; return; }
+  done
+}
+depends_on() {  # depends_on NAME: the libraries it is built against
+  local row words
+  for row in "${LIBRARIES[@]}"; do
+    [ "${row%% *}" != "$1" ] || { read -ra words <<<"$row"; echo "${words[@]:3}"; return; }
+  done
 }
 
-# "SOURCE VERSION" of each library as installed on the machine, nothing when one is missing.
+# lib_key NAME: names the build of VERSION[NAME] by the functions that build it, against the
+# keys of what it is built against. As the unpacked sources' folders are named: no epoch.
+lib_key() {
+  local name=$1 dep
+  { declare -f toolchain_args "$(field "$name" 3)"
+    echo "$name-${VERSION[$name]#*:}"
+    for dep in $(depends_on "$name"); do echo "$dep ${KEY[$dep]}"; done
+  } | sha256sum | cut -c1-16
+}
+lib_folder() { echo "$CACHE/lib/$1-${VERSION[$1]#*:}-${KEY[$1]}"; }
+
+# The gathered folder's key: every library's, and how they are gathered.
+gathered_key() {
+  local row
+  { declare -f gather; for row in "${LIBRARIES[@]}"; do echo "${row%% *} ${KEY[${row%% *}]}"; done
+  } | sha256sum | cut -c1-16
+}
+
+# VERSION of each library as installed on the machine; says whether all of them are.
 installed_versions() {
-  local row version
+  local row name version all=0
   for row in "${LIBRARIES[@]}"; do
-    version=$(dpkg-query -W -f='${source:Version}' "${row#* }" 2>/dev/null) || return 0
-    [ -n "$version" ] || return 0
-    echo "${row%% *} $version"
+    name=${row%% *}
+    version=$(dpkg-query -W -f='${source:Version}' "$(field "$name" 2)" 2>/dev/null) || version=""
+    if [ -n "$version" ]; then VERSION[$name]=$version; else all=1; fi
   done
+  return $all
 }
 
 link_deps() {  # link_deps FOLDER: $BUILD/deps becomes a link to it
@@ -162,7 +199,11 @@ fetch_source() {  # fetch_source NAME [VERSION] -> prints the unpacked directory
     if (cd "$SOURCES" && apt_own source --download-only -qq "$name=$version" >&2); then
       local dsc
       dsc=$(ls "$SOURCES/${name}_${version#*:}.dsc")
-      dpkg-source --no-check -x "$dsc" "$dir" >&2
+      # Unpacked beside its place and then moved there: an interrupted unpacking is not taken
+      # for the sources the next time.
+      rm -rf "$dir.partial"
+      dpkg-source --no-check -x "$dsc" "$dir.partial" >&2
+      mv "$dir.partial" "$dir"
       echo "$dir"
       return 0
     fi
@@ -172,17 +213,21 @@ fetch_source() {  # fetch_source NAME [VERSION] -> prints the unpacked directory
   return 1
 }
 
-toolchain_args() {  # toolchain_args ARCH
+toolchain_args() {  # toolchain_args ARCH: a cross build that finds what is under /usr/ARCH-w64-mingw32
   local arch=$1
   echo -DCMAKE_SYSTEM_NAME=Windows -DCMAKE_SYSTEM_PROCESSOR="$([ "$arch" = i686 ] && echo X86 || echo AMD64)" \
     -DCMAKE_C_COMPILER="$arch-w64-mingw32-gcc-posix" -DCMAKE_CXX_COMPILER="$arch-w64-mingw32-g++-posix" -DCMAKE_RC_COMPILER="$arch-w64-mingw32-windres" \
-    -DCMAKE_FIND_ROOT_PATH="/usr/$arch-w64-mingw32;$DEPS/$arch" \
+    -DCMAKE_FIND_ROOT_PATH="/usr/$arch-w64-mingw32" \
     -DCMAKE_FIND_ROOT_PATH_MODE_PROGRAM=NEVER -DCMAKE_FIND_ROOT_PATH_MODE_LIBRARY=ONLY \
-    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_BUILD_TYPE=Release
+    -DCMAKE_FIND_ROOT_PATH_MODE_INCLUDE=ONLY -DCMAKE_FIND_ROOT_PATH_MODE_PACKAGE=ONLY \
+    -DCMAKE_BUILD_TYPE=Release
 }
 
-build_jpeg() {  # build_jpeg ARCH SOURCE
-  local arch=$1 src=$2 out="$DEPS/$arch" work="$DEPS/work/$arch/jpeg"
+# Each builder: BUILDER ARCH SOURCE OUT, with OUT/lib, OUT/include and OUT/licences/NAME to fill;
+# what it is built against is in ${PREFIX[NAME]}/ARCH. Its work folder is OUT/../work.
+
+build_jpeg() {
+  local arch=$1 src=$2 out=$3 work="$3/../work/jpeg-$1"
   # shellcheck disable=SC2046
   cmake -S "$src" -B "$work" $(toolchain_args "$arch") -DCMAKE_INSTALL_PREFIX="$out" \
     -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DREQUIRE_SIMD=ON \
@@ -194,17 +239,17 @@ build_jpeg() {  # build_jpeg ARCH SOURCE
   cp "$src/LICENSE.md" "$src/README.ijg" "$out/licences/libjpeg-turbo/"
 }
 
-build_tiff() {  # build_tiff ARCH SOURCE
-  local arch=$1 src=$2 out="$DEPS/$arch" work="$DEPS/work/$arch/tiff"
+build_tiff() {
+  local arch=$1 src=$2 out=$3 work="$3/../work/tiff-$1" jpeg="${PREFIX[libjpeg-turbo]}/$1"
   # shellcheck disable=SC2046
   cmake -S "$src" -B "$work" $(toolchain_args "$arch") -DCMAKE_INSTALL_PREFIX="$out" \
     -DBUILD_SHARED_LIBS=OFF -Dtiff-tools=OFF -Dtiff-tests=OFF -Dtiff-contrib=OFF -Dtiff-docs=OFF \
     -Dcxx=OFF -Dzlib=ON -Djpeg=ON -Dold-jpeg=ON -Djpeg12=OFF -Dlzma=OFF -Dzstd=OFF -Dwebp=OFF \
     -Djbig=OFF -Dlerc=OFF -Dlibdeflate=OFF -Dpixarlog=ON \
     -DZLIB_INCLUDE_DIR="/usr/$arch-w64-mingw32/include" -DZLIB_LIBRARY="/usr/$arch-w64-mingw32/lib/libz.a" \
-    -DJPEG_INCLUDE_DIR="$out/include" -DJPEG_LIBRARY="$out/lib/libjpeg.a" >/dev/null
+    -DJPEG_INCLUDE_DIR="$jpeg/include" -DJPEG_LIBRARY="$jpeg/lib/libjpeg.a" >/dev/null
   cmake --build "$work" -j"$JOBS" --target tiff >/dev/null
-  mkdir -p "$out/licences/libtiff" "$out/licences/zlib"
+  mkdir -p "$out/lib" "$out/include" "$out/licences/libtiff" "$out/licences/zlib"
   cp "$work/libtiff/libtiff.a" "$out/lib/"
   cp "$src/libtiff/tiff.h" "$src/libtiff/tiffio.h" "$src/libtiff/tiffvers.h" \
     "$work/libtiff/tiffconf.h" "$out/include/"
@@ -212,11 +257,11 @@ build_tiff() {  # build_tiff ARCH SOURCE
   cp /usr/share/doc/libz-mingw-w64-dev/copyright "$out/licences/zlib/copyright"
 }
 
-# qpdf for the converter: its own (native) crypto, not gnutls or openssl, which would bring
-# their own dependencies; zlib from Debian's MinGW package, libjpeg from the build above. No
-# pkg-config: the host's .pc files describe Linux libraries.
-build_qpdf() {  # build_qpdf ARCH SOURCE
-  local arch=$1 src=$2 out="$DEPS/$arch" work="$DEPS/work/$arch/qpdf"
+# qpdf: its own (native) crypto, not gnutls or openssl, which would bring their own dependencies;
+# zlib from Debian's MinGW package, libjpeg from the build above. No pkg-config: the host's .pc
+# files describe Linux libraries.
+build_qpdf() {
+  local arch=$1 src=$2 out=$3 work="$3/../work/qpdf-$1" jpeg="${PREFIX[libjpeg-turbo]}/$1"
   # Its configuration checks link with "Advapi32", as Windows' own file system would find it;
   # MinGW's library is libadvapi32.a, and without a name of that spelling every check fails.
   mkdir -p "$work/case"
@@ -227,76 +272,175 @@ build_qpdf() {  # build_qpdf ARCH SOURCE
     -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DUSE_IMPLICIT_CRYPTO=OFF \
     -DREQUIRE_CRYPTO_NATIVE=ON -DBUILD_DOC=OFF -DINSTALL_EXAMPLES=OFF \
     -DZLIB_H_PATH="/usr/$arch-w64-mingw32/include" -DZLIB_LIB_PATH="/usr/$arch-w64-mingw32/lib/libz.a" \
-    -DLIBJPEG_H_PATH="$out/include" -DLIBJPEG_LIB_PATH="$out/lib/libjpeg.a" >/dev/null
+    -DLIBJPEG_H_PATH="$jpeg/include" -DLIBJPEG_LIB_PATH="$jpeg/lib/libjpeg.a" >/dev/null
   cmake --build "$work" -j"$JOBS" --target libqpdf >/dev/null
-  mkdir -p "$out/include/qpdf" "$out/licences/qpdf"
+  mkdir -p "$out/lib" "$out/include/qpdf" "$out/licences/qpdf"
   cp "$work/libqpdf/libqpdf.a" "$out/lib/"
   cp "$src"/include/qpdf/*.h "$src"/include/qpdf/*.hh "$out/include/qpdf/"
   cp "$src/LICENSE.txt" "$src/NOTICE.md" "$src/Artistic-2.0" "$out/licences/qpdf/"
 }
 
 # xxHash for the converter's PDF IDs: the header alone, compiled into the converter.
-install_xxhash() {  # install_xxhash ARCH SOURCE
-  local arch=$1 src=$2 out="$DEPS/$arch"
+install_xxhash() {
+  local src=$2 out=$3
   mkdir -p "$out/include" "$out/licences/xxhash"
   cp "$src/xxhash.h" "$out/include/"
   cp "$src/LICENSE" "$out/licences/xxhash/"
 }
 
-build_all() {  # build_all FOLDER JPEG TIFF QPDF XXHASH: the libraries, into FOLDER
-  DEPS=$1
-  local jpeg=$2 tiff=$3 qpdf=$4 xxhash=$5 arch
-  rm -rf "$DEPS"
-  for arch in i686 x86_64; do
-    build_jpeg "$arch" "$jpeg"
-    build_tiff "$arch" "$tiff"
-    basename "$jpeg" >"$DEPS/$arch/.built"
-    basename "$tiff" >>"$DEPS/$arch/.built"
-    build_qpdf "$arch" "$qpdf"
-    basename "$qpdf" >"$DEPS/$arch/.built-qpdf"
-    install_xxhash "$arch" "$xxhash"
-    basename "$xxhash" >"$DEPS/$arch/.built-xxhash"
+# Leptonica, the image library under Tesseract: with libtiff, libjpeg-turbo and zlib, the
+# libraries built here; no PNG, GIF, WebP or JPEG 2000 (recognition is handed pixels, never
+# files), no programs.
+build_leptonica() {
+  local arch=$1 src=$2 out=$3 work="$3/../work/leptonica-$1"
+  local jpeg="${PREFIX[libjpeg-turbo]}/$1" tiff="${PREFIX[tiff]}/$1" library
+  # shellcheck disable=SC2046
+  cmake -S "$src" -B "$work" $(toolchain_args "$arch") -DCMAKE_INSTALL_PREFIX="$out" \
+    -DBUILD_SHARED_LIBS=OFF -DSW_BUILD=OFF -DBUILD_PROG=OFF \
+    -DCMAKE_DISABLE_FIND_PACKAGE_GIF=ON -DCMAKE_DISABLE_FIND_PACKAGE_PNG=ON \
+    -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON \
+    -DZLIB_INCLUDE_DIR="/usr/$arch-w64-mingw32/include" -DZLIB_LIBRARY="/usr/$arch-w64-mingw32/lib/libz.a" \
+    -DJPEG_INCLUDE_DIR="$jpeg/include" -DJPEG_LIBRARY="$jpeg/lib/libjpeg.a" \
+    -DTIFF_INCLUDE_DIR="$tiff/include" -DTIFF_LIBRARY="$tiff/lib/libtiff.a" >/dev/null
+  nice cmake --build "$work" -j"$JOBS" --target leptonica >/dev/null
+  cmake --install "$work" >/dev/null   # with the CMake package that Tesseract's build finds
+  # The library's name carries its version; the converter's build links it by a plain one.
+  library=$(cd "$out/lib" && ls libleptonica-*.a)
+  ln -f "$out/lib/$library" "$out/lib/libleptonica.a"
+  mkdir -p "$out/licences/leptonica"
+  cp "$src/leptonica-license.txt" "$out/licences/leptonica/"
+}
+
+# Tesseract's library (no program, no training tools), on the Leptonica above. Without libcurl
+# and libarchive (it reads its data from files), without OpenMP (the converter runs a recognizer
+# a job, one thread each) and without the ScrollView debugging window. Its SIMD code is chosen at
+# run time from what the processor has; nothing else is compiled for the building machine's
+# (-march=native). mingw-w64's GCC aligns the stack to 16 bytes only, so aligned AVX moves of
+# spilled values would fault: the assembler makes every vector move an unaligned one. Tesseract
+# keeps each text line's image for its LSTM as PNG bytes, through Leptonica, which has no PNG
+# here (it would write BMP instead, with a warning on standard error for every line):
+# TESSERACT_IMAGEDATA_AS_PIX keeps the image itself, the same pixels. On 32-bit, SSE2 arithmetic as on 64-bit and on Linux, not the
+# x87's extended precision, so that a page gives the same words and boxes everywhere.
+build_tesseract() {
+  local arch=$1 src=$2 out=$3 work="$3/../work/tesseract-$1" lept="${PREFIX[leptonlib]}/$1" library
+  # Leptonica's CMake package names its headers where it was installed, the folder before it
+  # was moved into place: the headers are given here.
+  local flags="-Wa,-muse-unaligned-vector-move -DTESSERACT_IMAGEDATA_AS_PIX -I$lept/include/leptonica"
+  [ "$arch" != i686 ] || flags+=" -msse2 -mfpmath=sse"
+  # shellcheck disable=SC2046
+  cmake -S "$src" -B "$work" $(toolchain_args "$arch") -DCMAKE_INSTALL_PREFIX="$out" \
+    -DCMAKE_FIND_ROOT_PATH="/usr/$arch-w64-mingw32;$lept" \
+    -DBUILD_SHARED_LIBS=OFF -DSW_BUILD=OFF -DBUILD_TRAINING_TOOLS=OFF -DBUILD_TESTS=OFF \
+    -DGRAPHICS_DISABLED=ON -DOPENMP_BUILD=OFF -DDISABLE_CURL=ON -DDISABLE_ARCHIVE=ON \
+    -DENABLE_LTO=OFF -DINSTALL_CONFIGS=OFF -DCOMPILER_SUPPORTS_MARCH_NATIVE=OFF \
+    -DCMAKE_DISABLE_FIND_PACKAGE_TIFF=ON -DCMAKE_DISABLE_FIND_PACKAGE_PkgConfig=ON \
+    -DCMAKE_CXX_FLAGS="$flags" \
+    -DLeptonica_DIR="$lept/lib/cmake/leptonica" >/dev/null
+  nice cmake --build "$work" -j"$JOBS" --target libtesseract >/dev/null
+  mkdir -p "$out/lib" "$out/include/tesseract" "$out/licences/tesseract"
+  library=$(cd "$work" && ls libtesseract*.a)
+  cp "$work/$library" "$out/lib/libtesseract.a"
+  cp "$src"/include/tesseract/*.h "$work/include/tesseract/version.h" "$out/include/tesseract/"
+  cp "$src/LICENSE" "$out/licences/tesseract/"
+}
+
+# Builds NAME from SOURCE into its folder, both architectures; says how long it took: elapsed,
+# and the processor time of the build, which does not depend on what else the machine runs.
+build_library() {  # build_library NAME SOURCE
+  local name=$1 src=$2 folder arch TIMEFORMAT
+  folder=$(lib_folder "$name")
+  rm -rf "$folder.partial"
+  echo "Building $name ${VERSION[$name]} for Windows from Debian's source package, once"
+  TIMEFORMAT="Built $name (${VERSION[$name]}) for ${ARCHES[*]} in %0R s (processor time %0U s + %0S s)"
+  time {
+    for arch in "${ARCHES[@]}"; do
+      mkdir -p "$folder.partial/$arch"
+      "$(field "$name" 3)" "$arch" "$src" "$folder.partial/$arch"
+      basename "$src" >"$folder.partial/$arch/.built-$name"
+    done
+  }
+  rm -rf "$folder.partial/work"
+  rm -rf "$folder"
+  mv "$folder.partial" "$folder"
+}
+
+# gather FOLDER: one folder a architecture with every library's files, hard links to their builds.
+gather() {
+  local row arch
+  rm -rf "$1.partial"
+  for arch in "${ARCHES[@]}"; do
+    mkdir -p "$1.partial/$arch"
+    for row in "${LIBRARIES[@]}"; do
+      cp -al "${PREFIX[${row%% *}]}/$arch/." "$1.partial/$arch/"
+    done
   done
-  rm -rf "$DEPS/work"
+  rm -rf "$1"
+  mv "$1.partial" "$1"
+}
+
+# KEY and PREFIX of each library from its VERSION, in order: a library's key takes those of the
+# libraries it is built against.
+name_builds() {
+  local row
+  for row in "${LIBRARIES[@]}"; do
+    KEY[${row%% *}]=$(lib_key "${row%% *}")
+    PREFIX[${row%% *}]=$(lib_folder "${row%% *}")
+  done
+}
+
+# Each library in order: the cache's build of its VERSION when there is one, else the version
+# apt fetches (that one, or the newest that downloads), built unless the cache holds it.
+build_missing() {
+  local row name dir
+  for row in "${LIBRARIES[@]}"; do
+    name=${row%% *}
+    if [ -n "${VERSION[$name]:-}" ]; then
+      KEY[$name]=$(lib_key "$name")
+      PREFIX[$name]=$(lib_folder "$name")
+      ! all_built "${PREFIX[$name]}" "$name" || continue
+    fi
+    if [ -z "$APT_READY" ]; then
+      write_source_list
+      apt_own update -qq
+      APT_READY=1
+    fi
+    dir=$(fetch_source "$name" "${VERSION[$name]:-}")
+    VERSION[$name]=${dir#"$SOURCES/$name-"}
+    KEY[$name]=$(lib_key "$name")
+    PREFIX[$name]=$(lib_folder "$name")
+    all_built "${PREFIX[$name]}" "$name" || build_library "$name" "$dir"
+  done
 }
 
 main() {
   if [ -e "$LINK" ] && ! [[ "$(readlink "$LINK")" == "$CACHE"/* ]] && all_built "$LINK"; then
     return 0
   fi
-  mkdir -p "$CACHE"
-  local installed wanted
-  mapfile -t installed < <(installed_versions)
-  wanted=$(key "${installed[@]}")
-  if [ ${#installed[@]} -eq ${#LIBRARIES[@]} ] && all_built "$CACHE/$wanted"; then
-    [ "$(readlink "$LINK")" == "$CACHE/$wanted" ] || link_deps "$CACHE/$wanted"
-    return 0
+  mkdir -p "$CACHE/lib"
+  local wanted=""
+  if installed_versions; then
+    name_builds
+    wanted=$(gathered_key)
+    if all_built "$CACHE/$wanted"; then
+      [ "$(readlink "$LINK")" == "$CACHE/$wanted" ] || link_deps "$CACHE/$wanted"
+      return 0
+    fi
   fi
   # One build at a time: a clone that waited here then finds the libraries built.
   exec 9>"$CACHE/.lock"
   flock 9
-  echo "Building libjpeg-turbo, libtiff and qpdf, and taking xxHash, for Windows from Debian's sources, into $CACHE (once)"
-  write_source_list
-  apt_own update -qq
-  local row dirs=() versions=() dir
-  for row in "${LIBRARIES[@]}"; do
-    local name=${row%% *} version=""
-    for dir in "${installed[@]}"; do [[ "$dir" == "$name "* ]] && version=${dir#* }; done
-    dir=$(fetch_source "$name" "$version")
-    dirs+=("$dir")
-    versions+=("$name ${dir#"$SOURCES/$name-"}")
-  done
-  local built
-  built=$(key "${versions[@]}")
-  echo "Libraries from: ${versions[*]} (key $built)"
+  build_missing
+  local built row
+  built=$(gathered_key)
   if ! all_built "$CACHE/$built"; then
-    build_all "$CACHE/$built.partial" "${dirs[@]}"
-    rm -rf "${CACHE:?}/$built"
-    mv "$CACHE/$built.partial" "$CACHE/$built"
+    echo "The Windows libraries, from Debian's sources, in $CACHE/$built:"
+    for row in "${LIBRARIES[@]}"; do
+      echo "  ${row%% *} ${VERSION[${row%% *}]} (key ${KEY[${row%% *}]})"
+    done
+    gather "$CACHE/$built"
   fi
   # The installed versions' key names the build the archive gave for them.
-  [ ${#installed[@]} -ne ${#LIBRARIES[@]} ] || [ "$wanted" == "$built" ] ||
-    ln -sfn "$built" "$CACHE/$wanted"
+  [ -z "$wanted" ] || [ "$wanted" == "$built" ] || ln -sfn "$built" "$CACHE/$wanted"
   link_deps "$CACHE/$built"
 }
 
